@@ -1,0 +1,35 @@
+#include "host/handlers.h"
+
+namespace kesta {
+namespace {
+
+// Slot N-1 holds function code N; an empty slot answers 2.
+constexpr Handler kDispatch[16] = {
+    nullptr,          // 1  ColdStart
+    nullptr,          // 2  WarmStart
+    nullptr,          // 3  SingleAddressParser
+    nullptr,          // 4  BlockAddressParser
+    nullptr,          // 5  SingleRead
+    nullptr,          // 6  BlockRead
+    nullptr,          // 7  SingleWrite
+    nullptr,          // 8
+    nullptr,          // 9
+    nullptr,          // 10 BlockWrite
+    nullptr,          // 11 EndVpi
+    &CloseCom,        // 12
+    &ReOpenCom,       // 13
+    &GetVpiInfo,      // 14
+    &ChangeVpiParams, // 15
+    nullptr,          // 16
+};
+
+}  // namespace
+}  // namespace kesta
+
+extern "C" KESTA_EXPORT int32_t KESTA_WINAPI VpiMain(kesta::VpiCallBlock* call) {
+  const uint32_t code = call->function;
+  if (code < 1 || code > 16) return kesta::kResultCommFailed;
+  const kesta::Handler handler = kesta::kDispatch[code - 1];
+  if (handler == nullptr) return kesta::kResultCommFailed;
+  return handler(call);
+}
