@@ -21,6 +21,12 @@ inline constexpr int32_t kKindStatus = '*';  // the driver's status flags of a s
 // `bit` when the address names the whole value.
 inline constexpr int32_t kNoBit = -1;
 
+// `width`, the addressed item's width in bits: 8 for 'S', 'M', 'E', 'A' and
+// '*', 16 for ' ' and '$', 32 for 'L' and 'Y'.
+inline constexpr int32_t kWidthByte = 8;
+inline constexpr int32_t kWidthWord = 16;
+inline constexpr int32_t kWidthDouble = 32;
+
 // s5Address: bits 24-31 string length (kind '$'), bits 16-23 DB number,
 // bits 0-15 the address in the unit of the kind.
 inline uint32_t S5StringLength(int32_t s5Address) {

@@ -5,17 +5,17 @@ namespace {
 
 // Slot N-1 holds function code N; an empty slot answers 2.
 constexpr Handler kDispatch[16] = {
-    nullptr,          // 1  ColdStart
-    nullptr,          // 2  WarmStart
-    nullptr,          // 3  SingleAddressParser
-    nullptr,          // 4  BlockAddressParser
-    nullptr,          // 5  SingleRead
-    nullptr,          // 6  BlockRead
-    nullptr,          // 7  SingleWrite
+    &ColdStart,       // 1
+    &WarmStart,       // 2
+    &SingleAddressParser, // 3
+    &BlockAddressParser,  // 4
+    &SingleRead,      // 5
+    &BlockRead,       // 6
+    &SingleWrite,     // 7
     nullptr,          // 8
     nullptr,          // 9
-    nullptr,          // 10 BlockWrite
-    nullptr,          // 11 EndVpi
+    &BlockWrite,      // 10
+    &EndVpi,          // 11
     &CloseCom,        // 12
     &ReOpenCom,       // 13
     &GetVpiInfo,      // 14

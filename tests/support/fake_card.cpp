@@ -5,6 +5,7 @@
 #include "common/bytes.h"
 #include "common/callconv.h"
 #include "h1/blocks.h"
+#include "h1/card_library.h"
 
 namespace kesta::test {
 namespace {
@@ -93,7 +94,9 @@ uint16_t KESTA_WINAPI FakeH1LeseDaten(void* block) {
   if (r.rc != 0) return r.rc;
   // Data is written only as far as the transfer block reaches.
   const size_t room = kTransferBlockSize - kTbReceiveData;
-  std::memcpy(b + kTbReceiveData, r.data.data(), r.data.size() < room ? r.data.size() : room);
+  if (!r.data.empty()) {
+    std::memcpy(b + kTbReceiveData, r.data.data(), r.data.size() < room ? r.data.size() : room);
+  }
   PutLe16(b + kTbReceived, r.received ? *r.received : static_cast<uint16_t>(r.data.size()));
   PutLe16(b + kTbReceiveStatus, r.status);
   return 0;
@@ -146,6 +149,17 @@ std::map<std::string, GenericProc> FakeCardEntries() {
       {"H1HoleStandardwerte", AsProc(&FakeH1HoleStandardwerte)},
       {"H1SetzeStandardwerte", AsProc(&FakeH1SetzeStandardwerte)},
   };
+}
+
+void BindFakeCard() {
+  g_h1.H1DriverOpen = &FakeH1DriverOpen;
+  g_h1.H1DriverClose = &FakeH1DriverClose;
+  g_h1.H1StarteVerbindungKarte = &FakeH1StarteVerbindungKarte;
+  g_h1.H1StoppeVerbindung = &FakeH1StoppeVerbindung;
+  g_h1.H1SendeDaten = &FakeH1SendeDaten;
+  g_h1.H1LeseDaten = &FakeH1LeseDaten;
+  g_h1.H1HoleStandardwerte = &FakeH1HoleStandardwerte;
+  g_h1.H1SetzeStandardwerte = &FakeH1SetzeStandardwerte;
 }
 
 }  // namespace kesta::test

@@ -65,4 +65,8 @@ class FakeCard {
 // The eight entries by name, for the fake platform's libraries.
 std::map<std::string, GenericProc> FakeCardEntries();
 
+// Binds the fake card library's entries into the process-wide g_h1, as a
+// cold start would, for tests that prepare the work area themselves.
+void BindFakeCard();
+
 }  // namespace kesta::test

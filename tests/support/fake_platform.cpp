@@ -55,6 +55,8 @@ void FakePlatform::AddLibrary(const std::string& fileName,
   libraries_[fileName] = std::move(entries);
 }
 
+void FakePlatform::RemoveLibrary(const std::string& fileName) { libraries_.erase(fileName); }
+
 void FakePlatform::AddFakeCardLibrary(const std::string& fileName,
                                       const std::set<std::string>& missing) {
   std::map<std::string, GenericProc> entries = FakeCardEntries();

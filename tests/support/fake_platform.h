@@ -26,6 +26,8 @@ class FakePlatform {
   // library's, less those named in `missing`.
   void AddFakeCardLibrary(const std::string& fileName, const std::set<std::string>& missing = {});
   void AddLibrary(const std::string& fileName, std::map<std::string, GenericProc> entries);
+  // Takes a library away again (for instance the one DriverHarness adds).
+  void RemoveLibrary(const std::string& fileName);
 
   bool versionQueryFails = false;
   PlatformVersion version{4, 0, 1381, kPlatformWindowsNt};

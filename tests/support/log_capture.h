@@ -2,6 +2,7 @@
 // formats it, with its level.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,11 @@ struct LogLine {
   std::string text;
   bool operator==(const LogLine&) const = default;
 };
+
+// Readable failure messages in GoogleTest.
+inline void PrintTo(const LogLine& line, std::ostream* os) {
+  *os << "{" << line.level << ", \"" << line.text << "\"}";
+}
 
 class LogCapture {
  public:
