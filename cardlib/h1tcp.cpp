@@ -52,6 +52,7 @@ struct Connection {
 };
 
 Connection g_connections[kMaxConnections];
+uint16_t g_nextSlot = 0;  // where the search for a free number starts
 std::atomic<uint16_t> g_nextRef{1};
 std::atomic<uint32_t> g_receiveTimeoutMs{kDefaultReceiveTimeoutMs};
 std::atomic<uint32_t> g_sendTimeoutMs{kDefaultSendTimeoutMs};
@@ -154,36 +155,36 @@ uint16_t Establish(Connection* c) {
   return 0;
 }
 
+// The status a failed receive leaves on a connection.
+uint16_t ReceiveStatus(IoResult r) {
+  switch (r) {
+    case IoResult::kOk: return 0;
+    case IoResult::kTimeout: return kStatusReceiveTimeout;
+    default: return kStatusPeerClosed;  // closed, or reset by the peer
+  }
+}
+
 // Reads the next TPDU's header: a DT gives its data length and EOT bit.
 // Returns 0 or the status that fails the connection.
 uint16_t NextDt(Connection* c, uint64_t deadline) {
   // A peer that keeps sending empty TPDUs must not hold the caller forever.
   if (NowMs() > deadline) return kStatusReceiveTimeout;
+  auto read = [c, deadline](uint8_t* p, size_t n) {
+    return ReceiveStatus(ReceiveExact(c->socket, p, n, deadline));
+  };
   uint8_t header[kTpktHeaderSize + 256];
-  switch (ReceiveExact(c->socket, header, kTpktHeaderSize, deadline)) {
-    case IoResult::kOk: break;
-    case IoResult::kTimeout: return kStatusReceiveTimeout;
-    default: return kStatusPeerClosed;
-  }
+  if (const uint16_t status = read(header, kTpktHeaderSize); status != 0) return status;
   size_t payload = 0;
   if (!ParseTpktHeader(header, &payload)) return kStatusMalformed;
   // LI and code first; the rest of the TPDU header follows by LI.
   uint8_t* tpdu = header + kTpktHeaderSize;
-  switch (ReceiveExact(c->socket, tpdu, 2, deadline)) {
-    case IoResult::kOk: break;
-    case IoResult::kTimeout: return kStatusReceiveTimeout;
-    default: return kStatusPeerClosed;
-  }
+  if (const uint16_t status = read(tpdu, 2); status != 0) return status;
   const size_t li = tpdu[0];
   if (li < 1 || li + 1 > payload) return kStatusMalformed;
-  const uint8_t code = tpdu[1] & 0xF0;
   if (li > 1) {
-    switch (ReceiveExact(c->socket, tpdu + 2, li - 1, deadline)) {
-      case IoResult::kOk: break;
-      case IoResult::kTimeout: return kStatusReceiveTimeout;
-      default: return kStatusPeerClosed;
-    }
+    if (const uint16_t status = read(tpdu + 2, li - 1); status != 0) return status;
   }
+  const uint8_t code = tpdu[1] & 0xF0;
   if (code == kTpduDr) return kStatusPeerClosed;
   if (code != kTpduDt || li < 2) return kStatusMalformed;
   c->tpduLeft = payload - (li + 1);
@@ -250,13 +251,18 @@ H1TCP_API uint16_t H1StarteVerbindungKarte(void* connectBlock) {
   // Take a free number; the slow connect runs outside the table lock.
   Connection* c = nullptr;
   uint16_t number = 0;
+  // Numbers go round the table, so that a number closed a while ago does
+  // not come back at once: a caller that closes a stale number again then
+  // misses rather than hitting someone else's new connection.
   LockTable();
-  for (uint16_t i = 0; i < kMaxConnections; ++i) {
+  for (uint16_t k = 0; k < kMaxConnections; ++k) {
+    const uint16_t i = static_cast<uint16_t>((g_nextSlot + k) % kMaxConnections);
     if (!g_connections[i].used) {
       c = &g_connections[i];
       *c = Connection{};
       c->used = true;
       number = static_cast<uint16_t>(i + 1);
+      g_nextSlot = static_cast<uint16_t>((i + 1) % kMaxConnections);
       break;
     }
   }
@@ -373,17 +379,10 @@ H1TCP_API uint16_t H1LeseDaten(void* transferBlock) {
     started = true;
     if (filled == room) break;
     const size_t n = c->tpduLeft < room - filled ? c->tpduLeft : room - filled;
-    switch (ReceiveExact(c->socket, data + filled, n, deadline)) {
-      case IoResult::kOk:
-        filled += n;
-        c->tpduLeft -= n;
-        break;
-      case IoResult::kTimeout:
-        failure = kStatusReceiveTimeout;
-        break;
-      default:
-        failure = kStatusPeerClosed;
-        break;
+    failure = ReceiveStatus(ReceiveExact(c->socket, data + filled, n, deadline));
+    if (failure == 0) {
+      filled += n;
+      c->tpduLeft -= n;
     }
   }
   if (failure != 0) {

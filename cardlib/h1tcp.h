@@ -51,6 +51,8 @@ inline constexpr uint16_t kMaxConnections = 256;
 // (with the connect statuses above on failure). A message also starts on a
 // fresh connection when the peer has closed the old one meanwhile or left
 // bytes of an earlier answer unread, so no answer is taken for another.
+// A receive that fails after some data of the message arrived delivers that
+// data with status 12 and the failure with the next call.
 inline constexpr uint16_t kStatusDone = 0;
 inline constexpr uint16_t kStatusTableFull = 2;
 inline constexpr uint16_t kStatusMoreData = 12;

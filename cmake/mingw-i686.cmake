@@ -18,10 +18,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Floating point in SSE2 registers, as on every other build: the x87 unit
-# would keep 80-bit intermediates (GCC 12 ignores -fexcess-precision=standard
-# for C++), so 1000 * 0.95 truncated gives 949 instead of 950, and the S5
-# floating-point conversions would round differently.
+# Double arithmetic in SSE2 registers, as on the native build: the x87 unit
+# keeps 80-bit intermediates (GCC 12 has no -fexcess-precision=standard for
+# C++), so 1000 * 0.95 truncated would give 949 instead of 950 for the card
+# library's timeout. The DLL therefore needs a processor with SSE2.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 

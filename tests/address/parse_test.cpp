@@ -259,6 +259,13 @@ TEST_F(ParseTest, StationMissingFromInitFileWarnsAndStillDecodes) {
                                   {8, "KESTA> Parse(), 'FFFE000 ' invalid DB number"}}));
 }
 
+TEST_F(ParseTest, MissingAddressTextIsRefusedAsAnEmptyOne) {
+  ParseRecord record{};
+  EXPECT_EQ(Parse(&record, h.work()), 1);
+  EXPECT_EQ(h.log.lines(),
+            (std::vector<LogLine>{{8, "KESTA> Parse() Illegal character 0 in '        '"}}));
+}
+
 // The working copy holds 31 characters: a longer text is refused whatever its
 // form, before any field is written, and the message shows the cut copy.
 TEST_F(ParseTest, TextsLongerThanThirtyOneCharactersAreRefused) {

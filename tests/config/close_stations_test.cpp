@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "driver_harness.h"
+#include "h1/card_library.h"
+#include "h1/connection.h"
 #include "temp_dir.h"
 
 namespace kesta::test {
@@ -133,6 +135,29 @@ TEST_F(CloseStationsTest, EndVpiClosesEverythingAndLeavesTheTable) {
   h.card.calls.clear();
   EXPECT_EQ(WarmStart(5), 0);
   EXPECT_EQ(Closed(), (std::vector<uint16_t>{11, 12}));
+}
+
+// A host that closes before it ever started a VPI: the work area holds what
+// the host left there (zeros look like open connection 0), and no card
+// library is bound. Nothing may be called through a null entry.
+TEST(CloseStations, BeforeAnyColdStartNothingIsCalled) {
+  DriverHarness h;
+  const H1Entries bound = g_h1;
+  g_h1 = H1Entries{};
+  std::memset(h.work(), 0, kWorkAreaSize);
+  SetActive(h.work(), true);
+  SetStationFlags(h.work(), 3, STATION_DEFINED);
+
+  int32_t station = 3;
+  EXPECT_EQ(h.Call(2, &station), 0);
+  EXPECT_EQ(h.Call(11, nullptr), 0);
+  EXPECT_EQ(OpenChannel(h.work(), 3, Direction::Read), 1);
+
+  g_h1 = bound;
+  EXPECT_TRUE(h.card.calls.empty());
+  EXPECT_FALSE(IsActive(h.work()));
+  EXPECT_EQ(StationConn(h.work(), 3, Direction::Read), -1);
+  EXPECT_EQ(StationConn(h.work(), 4, Direction::Read), 0);  // EndVpi leaves the table
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST(LineScan, ReadsWhatTheFormattedScanReads) {
   }
 
   const char* const nameLines[] = {"RTSAP = AB\n", "RTSAP=ABCDEFGHIJ\n", "RTSAP = \n",
-                                   "RTSAP = A\tB\n", "RTSAP = \x01\xff\n", "RTSAP =ABC"};
+                                   "RTSAP = A\tB\n", "RTSAP = \x01\x7f\n", "RTSAP =ABC"};
   for (const char* line : nameLines) {
     SCOPED_TRACE(line);
     char expected[9] = {};

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -36,7 +37,10 @@ class CardLibrary : public ::testing::Test {
     ASSERT_EQ(card.h1().H1DriverOpen(), 0);
     ASSERT_EQ(card.SetTimeout(2000), 0);
   }
-  void TearDown() override { card.h1().H1DriverClose(); }
+  void TearDown() override {
+    card.h1().H1DriverClose();
+    std::remove(MapPath().c_str());
+  }
 
   // A simulator with `args`, and a connection to it.
   uint16_t StartAndConnect(const std::vector<std::string>& args) {
@@ -61,8 +65,7 @@ TEST_F(CardLibrary, FetchRoundTripAndTsapsReachThePeer) {
   ASSERT_EQ(answer.size(), 20u);
   EXPECT_EQ(answer[5], 6);
   EXPECT_EQ(answer[8], 0);
-  EXPECT_NE(sim.output().find("calling TSAP 'READ', called TSAP 'PLC1'"), std::string::npos)
-      << sim.output();
+  EXPECT_TRUE(sim.WaitForOutput("calling TSAP 'READ', called TSAP 'PLC1'")) << sim.output();
 
   // TSAPs the controller does not serve: refused, and the status says so.
   const auto refused = card.Connect(kStationMac, "OTHER   ");
@@ -74,6 +77,11 @@ TEST_F(CardLibrary, FetchRoundTripAndTsapsReachThePeer) {
   EXPECT_EQ(card.h1().H1StoppeVerbindung(conn), kStatusUnknownConnection);
   EXPECT_EQ(card.Send(conn, S5Request(5, 1, 1, 0, 2)), kStatusUnknownConnection);
   EXPECT_EQ(card.Receive(conn).status, kStatusUnknownConnection);
+  // A number just closed does not come back with the next connection, so a
+  // second close of the stale number cannot hit the new one.
+  const auto next = card.Connect(kStationMac);
+  ASSERT_EQ(next.status, 0);
+  EXPECT_NE(next.connection, static_cast<int16_t>(conn));
 }
 
 // 2072 words (an answer of 4160 bytes) arrive in several TPDUs and are
@@ -170,6 +178,20 @@ TEST_F(CardLibrary, ReceiveTimeoutComesWithinTheTimeSetAndIsSeparateFromPeerClos
   EXPECT_EQ(part.size(), 12u);
 }
 
+TEST_F(CardLibrary, APeerThatClosedBetweenMessagesIsConnectedAgain) {
+  const uint16_t conn = StartAndConnect({"--drop-after", "1", "--verbose"});
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(card.Send(conn, S5Request(5, 2, 0, 0, 4)), 0u);
+    std::vector<uint8_t> answer;
+    ASSERT_EQ(card.ReceiveMessage(conn, &answer), 0u);
+    EXPECT_EQ(answer.size(), 20u);
+    // Time for the peer's end of the connection to arrive.
+    ASSERT_TRUE(sim.WaitForOutput("connection " + std::to_string(i + 1) + ": connection dropped after 1 answers"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 TEST_F(CardLibrary, AWriteInPiecesArrivesAsOneMessage) {
   const uint16_t conn = StartAndConnect({"--verbose"});
   // 16 + 584 bytes: pieces of 256, 256 and 88.
@@ -186,7 +208,7 @@ TEST_F(CardLibrary, AWriteInPiecesArrivesAsOneMessage) {
   std::vector<uint8_t> answer;
   ASSERT_EQ(card.ReceiveMessage(conn, &answer), 0u);
   EXPECT_TRUE(std::equal(request.begin() + 16, request.end(), answer.begin() + 16));
-  EXPECT_NE(sim.output().find("write DB2 start 10 length 292 (600 bytes) -> error 0"), std::string::npos);
+  EXPECT_TRUE(sim.WaitForOutput("write DB2 start 10 length 292 (600 bytes) -> error 0")) << sim.output();
 
   // A piece longer than the transfer block holds is refused.
   EXPECT_EQ(card.Send(conn, std::vector<uint8_t>(1015, 0)), kStatusBadLength);

@@ -124,6 +124,15 @@ std::string SimProcess::output() {
   return output_;
 }
 
+bool SimProcess::WaitForOutput(const std::string& text, int timeoutMs) {
+  const int64_t deadline = NowMs() + timeoutMs;
+  for (;;) {
+    if (output().find(text) != std::string::npos) return true;
+    if (NowMs() >= deadline) return false;
+    usleep(1000);
+  }
+}
+
 void WriteStationMap(const std::string& path, const std::string& lines) {
   std::FILE* f = std::fopen(path.c_str(), "w");
   if (f != nullptr) {

@@ -30,6 +30,8 @@ class SimProcess {
   pid_t pid() const { return pid_; }
   // Everything it printed so far.
   std::string output();
+  // Waits (up to `timeoutMs`) until its output holds `text`.
+  bool WaitForOutput(const std::string& text, int timeoutMs = 2000);
 
  private:
   void Reap(int status);

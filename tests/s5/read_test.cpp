@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "h1/card_library.h"
 #include "s5/store_data.h"
 #include "s5_fixture.h"
 
@@ -268,6 +269,43 @@ TEST_F(ReadTest, StationNumbersOutsideTheTableAreRefused) {
                                "KESTA> DoRead() '0A05012' invalid station -1"}));
   EXPECT_TRUE(h.card.calls.empty());
   EXPECT_TRUE(h.GuardsIntact());
+}
+
+}  // namespace
+}  // namespace kesta::test
+
+namespace kesta::test {
+namespace {
+
+// Another VPI's ColdStart may have found a library without these entries;
+// the transactions then fail as communication failures instead of calling null.
+TEST_F(S5Test, MissingSendOrReceiveEntryFailsWithoutACall) {
+  struct Case {
+    bool dropSend;
+    const char* line;
+  };
+  const Case cases[] = {
+      {true, "KESTA> DoRead() error sending data t= 0.00s rc65535 fhlr0 vpi1 plc0Ah"},
+      {false, "KESTA> DoRead() error reading answer t1= 0.00s t2= 0.00s rc65535 fhlr0 vpi1 plc0Ah"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    BindFakeCard();
+    if (c.dropSend) {
+      g_h1.H1SendeDaten = nullptr;
+    } else {
+      g_h1.H1LeseDaten = nullptr;
+    }
+    std::memset(TransferArea(h.work()), 0, kTransferAreaSize);
+    h.log.clear();
+    HostBuffer buffer;
+    IoRecord io = Gate(kKindWord, PackS5Address(0, 5, 0x12), buffer);
+    EXPECT_EQ(h.Call(5, &io), 2);
+    EXPECT_EQ(h.log.texts().back(), c.line);
+    EXPECT_EQ(Flags() & LAST_READ_OK, 0);
+    EXPECT_TRUE(buffer.GuardsIntact());
+  }
+  BindFakeCard();
 }
 
 }  // namespace

@@ -58,9 +58,13 @@ inline std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
 // A fetch answer or write acknowledgement: a 16-byte header with the error
 // number at byte 8, then `data`.
 inline std::vector<uint8_t> Answer(const std::vector<uint8_t>& data = {}, uint8_t error = 0) {
-  std::vector<uint8_t> out = {'S', '5', 0x10, 0x01, 0x03, 0x06, 0x0F, 0x03,
-                              error, 0xFF, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00};
-  out.insert(out.end(), data.begin(), data.end());
+  static constexpr uint8_t kHeader[16] = {'S', '5', 0x10, 0x01, 0x03, 0x06, 0x0F, 0x03,
+                                          0,   0xFF, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00};
+  std::vector<uint8_t> out;
+  out.reserve(sizeof kHeader + data.size());
+  for (uint8_t b : kHeader) out.push_back(b);
+  out[8] = error;
+  for (uint8_t b : data) out.push_back(b);
   return out;
 }
 

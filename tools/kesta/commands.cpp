@@ -162,7 +162,7 @@ int RunParse(DriverSession& session, const std::vector<std::string>& addresses, 
     std::fprintf(options.out,
                  "%-12s %s: %s; width %d, type %s  [kind '%c' station %d s5Address 0x%08X bit %d]%s%s\n",
                  address.c_str(), KindName(f.kind), DescribeLocation(f).c_str(), f.width,
-                 GateTypeName(gate.gateType).c_str(), static_cast<char>(f.kind), f.station,
+                 GateTypeNameFor(f, gate.gateType).c_str(), static_cast<char>(f.kind), f.station,
                  static_cast<uint32_t>(f.s5Address), f.bit, outcome.reason.empty() ? "" : "  note: ",
                  outcome.reason.c_str());
   }
@@ -242,6 +242,9 @@ int RunWrite(DriverSession& session, const std::vector<std::string>& arguments,
     }
     const int32_t count = static_cast<int32_t>(items.size());
     outcome = WriteBlock(session, gate, count, buffer.data());
+    if (outcome.result != 0 && outcome.reason.empty() && gate.fields.kind == '$') {
+      outcome.reason = "string gates are written one at a time, not as a block";
+    }
     if (outcome.result != 0) {
       PrintFailure(options, session, "write", address, outcome);
       return ExitCodeFor(outcome.result);

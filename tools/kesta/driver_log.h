@@ -36,6 +36,7 @@ class DriverLog {
 
   // The last lines at or above the minimum level, newest last.
   const std::deque<LogLine>& recent() const { return recent_; }
+  void ClearRecent() { recent_.clear(); }
 
   void Add(int level, const char* text);
 

@@ -11,7 +11,8 @@ struct TypeName {
 };
 constexpr TypeName kTypeNames[] = {
     {"word", kTypeWord},       {"float", kTypeFloat},     {"long", kTypeLong},
-    {"digital", kTypeDigital}, {"string", kTypeString},
+    {"digital", kTypeDigital}, {"string", kTypeString},    {"byte", kTypeWord},
+    {"status", kTypeWord},
 };
 
 struct KindInfo {
@@ -68,6 +69,14 @@ std::string GateTypeName(int32_t type) {
     default:
       return std::to_string(type);
   }
+}
+
+std::string GateTypeNameFor(const GateFields& f, int32_t type) {
+  if (type == kTypeWord && f.bit == -1) {
+    if (f.kind == '*') return "status";
+    if (f.kind == 'S' || f.kind == 'M' || f.kind == 'E' || f.kind == 'A') return "byte";
+  }
+  return GateTypeName(type);
 }
 
 bool IsKnownKind(int32_t kind) {

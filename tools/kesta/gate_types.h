@@ -17,7 +17,8 @@ inline constexpr int32_t kTypeLong = 4;  // also 5
 inline constexpr int32_t kTypeDigital = 6;
 inline constexpr int32_t kTypeString = 7;
 
-// "word", "float", "long", "digital", "string" or a code 0 to 7.
+// "word", "float", "long", "digital", "string" or a code 0 to 7; "byte" and
+// "status" are other names of the word type, which serves bytes as well.
 std::optional<int32_t> GateTypeFromName(std::string_view name);
 std::string GateTypeName(int32_t type);
 
@@ -35,6 +36,10 @@ bool IsKnownKind(int32_t kind);
 // The gate type a host gives an address of these fields: DIGITAL for a bit,
 // STRING, FLOAT or LONG for those kinds, word for the rest.
 int32_t InferGateType(const GateFields& f);
+
+// The gate type's name as it applies to these fields: the word type of a
+// byte or station status gate reads "byte" or "status".
+std::string GateTypeNameFor(const GateFields& f, int32_t type);
 
 // "data word", "flag byte", ... for a kind code.
 const char* KindName(int32_t kind);

@@ -46,7 +46,7 @@ Json FieldsToJson(const Gate& gate) {
   j["kind"] = std::string(1, static_cast<char>(f.kind));
   j["kindName"] = KindName(f.kind);
   j["gateType"] = gate.gateType;
-  j["typeName"] = GateTypeName(gate.gateType);
+  j["typeName"] = GateTypeNameFor(f, gate.gateType);
   switch (f.kind) {
     case '*':
       j["statusOfStation"] = static_cast<int>(packed & 0xFFu);

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
   app.add_option("--log-level", a.logLevel, "driver lines shown on stderr: info, error (default), none, or a least level");
 
   auto addType = [&](CLI::App* sub) {
-    sub->add_option("--type", a.type, "gate type: word, float, long, digital, string or 0 to 7 (default: from the address)");
+    sub->add_option("--type", a.type, "gate type: word (also byte, status), float, long, digital, string, or 0 to 7 (default: from the address)");
   };
 
   CLI::App* parse = app.add_subcommand("parse", "show how addresses decode, or why the driver refuses them");
@@ -133,6 +134,9 @@ int main(int argc, char** argv) {
       }
     }
   }
+  if (!a.session.directory.empty() && !std::filesystem::is_directory(a.session.directory)) {
+    return Usage("--dir " + a.session.directory + " is not a directory");
+  }
   WatchOptions watchOptions;
   if (command == Command::Watch) {
     // Read before the driver changes into --dir, so the path is the user's.
@@ -159,7 +163,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!session.Load(a.session, &error)) {
     std::fprintf(stderr, "kesta: %s\n", error.c_str());
-    return error.rfind("cannot enter", 0) == 0 ? kExitUsage : kExitCommFailed;
+    return kExitCommFailed;
   }
   InstallInterruptHandler();
 

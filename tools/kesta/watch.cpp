@@ -42,15 +42,23 @@ std::string LocalTime(bool withDate) {
   return out;
 }
 
-size_t TerminalWidth(std::FILE* out) {
+struct TerminalSize {
+  size_t columns = 0;  // 0: not known
+  size_t rows = 0;
+};
+
+TerminalSize SizeOf(std::FILE* out) {
+  TerminalSize size;
 #if defined(_WIN32)
   (void)out;
-  return 0;
 #else
-  struct winsize size {};
-  if (ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 0;
+  struct winsize ws {};
+  if (ioctl(fileno(out), TIOCGWINSZ, &ws) == 0) {
+    size.columns = ws.ws_col;
+    size.rows = ws.ws_row;
+  }
 #endif
+  return size;
 }
 
 // Sleeps until `until`, waking early for Ctrl-C.
@@ -95,7 +103,7 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
     stationNumbers.insert(gate.fields.kind == '*' ? (gate.fields.s5Address & 0xFF) : gate.fields.station);
     WatchedGate row;
     row.address = entry.address;
-    row.typeName = GateTypeName(gate.gateType);
+    row.typeName = GateTypeNameFor(gate.fields, gate.gateType);
     frame.gates.push_back(row);
     gates.push_back(gate);
   }
@@ -117,13 +125,16 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
     // One write a frame: the terminal never shows half of one.
     static char frameBuffer[1 << 16];
     std::setvbuf(options.out, frameBuffer, _IOFBF, sizeof frameBuffer);
-    // The driver's lines appear inside the table instead of scrolling it.
+    // The driver's lines appear inside the table instead of scrolling it;
+    // those printed before the table began are not repeated there.
     session.log().SetOutput(nullptr);
-    std::fputs("\x1b[?25l\x1b[H\x1b[2J", options.out);
+    session.log().ClearRecent();
+    std::fputs("\x1b[?25l", options.out);  // no cursor blinking over the table
   }
   if (watch.csv) std::fputs(CsvHeader(frame).c_str(), options.out);
   std::fflush(options.out);
 
+  size_t drawn = 0;  // lines of the last frame on the terminal
   auto next = Clock::now();
   for (long cycle = 1; !Interrupted(); ++cycle) {
     frame.cycle = cycle;
@@ -152,8 +163,10 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
     if (watch.csv) {
       std::fputs(CsvLine(frame, timestamp).c_str(), options.out);
     } else if (terminal) {
-      const auto lines = RenderTable(frame, session.log().recent(), TerminalWidth(options.out));
-      std::fputs(RenderInPlace(lines).c_str(), options.out);
+      const TerminalSize size = SizeOf(options.out);
+      auto lines = RenderTable(frame, session.log().recent(), size.columns);
+      std::fputs(RenderInPlace(lines, drawn, size.rows).c_str(), options.out);
+      drawn = size.rows > 1 ? std::min(lines.size(), size.rows - 1) : lines.size();
     } else {
       for (const std::string& line : RenderTable(frame, {}, 0)) {
         std::fprintf(options.out, "%s\n", line.c_str());

@@ -105,8 +105,14 @@ std::vector<std::string> RenderTable(const WatchFrame& frame, const std::deque<L
   return lines;
 }
 
-std::string RenderInPlace(const std::vector<std::string>& lines) {
-  std::string out = "\x1b[H";
+std::string RenderInPlace(std::vector<std::string> lines, size_t previous, size_t rows) {
+  if (rows > 1 && lines.size() > rows - 1) {
+    const size_t hidden = lines.size() - (rows - 2);
+    lines.resize(rows - 2);
+    lines.push_back("... " + std::to_string(hidden) + " more lines (a taller window shows them)");
+  }
+  std::string out;
+  if (previous > 0) out = "\r\x1b[" + std::to_string(previous) + "A";
   for (const std::string& line : lines) out += line + "\x1b[K\n";
   return out + "\x1b[J";
 }

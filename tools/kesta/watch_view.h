@@ -48,9 +48,13 @@ void UpdateGate(WatchedGate& gate, bool ok, const std::string& value, const std:
 std::vector<std::string> RenderTable(const WatchFrame& frame, const std::deque<LogLine>& recent,
                                      size_t width);
 
-// Redraws in place on a terminal: cursor home, every line cleared to its
-// end, the rest of the screen cleared; no full clear, so nothing flickers.
-std::string RenderInPlace(const std::vector<std::string>& lines);
+// Redraws in place on a terminal: the cursor goes back up over the
+// `previous` lines drawn last time, every line is cleared to its end as it
+// is written and the rest of the screen after it; nothing is cleared first,
+// so nothing flickers, and what the terminal showed above stays. At most
+// `rows` - 1 lines are drawn (rows 0: no limit), so going back up always
+// stays on the screen.
+std::string RenderInPlace(std::vector<std::string> lines, size_t previous, size_t rows);
 
 // The CSV header ("time" and the addresses) and one line a cycle; a failed
 // read leaves its field empty.

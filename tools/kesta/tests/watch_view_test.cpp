@@ -61,12 +61,16 @@ TEST(WatchView, TableShowsValuesMarksFailuresStationsAndDriverLines) {
   EXPECT_EQ(RenderTable(frame, {}, 0).front(), "kesta watch: VPI 1, every 500 ms, cycle 2 of 5 at 13:10:04.120");
 }
 
-// In place: home, each line cleared to its end, the rest cleared; never a
-// full clear of the screen, which would flicker.
+// In place: back up over the last frame, each line cleared to its end, the
+// rest cleared; never a full clear of the screen, which would flicker.
 TEST(WatchView, RedrawsInPlaceWithoutClearingTheScreen) {
-  const std::string out = RenderInPlace({"a", "bb"});
-  EXPECT_EQ(out, "\x1b[H" "a\x1b[K\n" "bb\x1b[K\n" "\x1b[J");
-  EXPECT_EQ(out.find("\x1b[2J"), std::string::npos);
+  EXPECT_EQ(RenderInPlace({"a", "bb"}, 0, 24), "a\x1b[K\n" "bb\x1b[K\n" "\x1b[J");
+  const std::string again = RenderInPlace({"a", "bb"}, 2, 24);
+  EXPECT_EQ(again, "\r\x1b[2A" "a\x1b[K\n" "bb\x1b[K\n" "\x1b[J");
+  EXPECT_EQ(again.find("\x1b[2J"), std::string::npos);
+  // Never more lines than the screen holds, or going back up would fall short.
+  const std::string tall = RenderInPlace({"1", "2", "3", "4", "5", "6"}, 0, 5);
+  EXPECT_EQ(tall, "1\x1b[K\n" "2\x1b[K\n" "3\x1b[K\n" "... 3 more lines (a taller window shows them)\x1b[K\n" "\x1b[J");
 }
 
 TEST(WatchView, CsvHasAHeaderAndOneLineACycleWithEmptyFieldsForFailures) {
