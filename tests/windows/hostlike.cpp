@@ -46,7 +46,7 @@ void Check(bool ok, const char* what) {
 // a cdecl one). esi and edi keep the values across the call, as the calling
 // convention requires of every callee; the stack pointer is put back either
 // way so this program can go on.
-int32_t CallCounted(const void* fn, void* arg, int32_t* moved) {
+int32_t CallMeasuringStack(const void* fn, void* arg, int32_t* moved) {
   int32_t rc;
   uint32_t before;
   uint32_t after;
@@ -79,7 +79,7 @@ class Host {
     call.vpi = vpi_;
     call.params = params;
     int32_t moved = 0;
-    const int32_t rc = CallCounted(reinterpret_cast<const void*>(vpiMain_), &call, &moved);
+    const int32_t rc = CallMeasuringStack(reinterpret_cast<const void*>(vpiMain_), &call, &moved);
     ++g_calls;
     if (moved != 0) {
       // The first few are enough to see what went wrong.
@@ -101,9 +101,9 @@ void CheckTheStackCheck() {
   VpiCallBlock call{};
   call.function = 7;
   int32_t moved = 1;
-  Check(CallCounted(reinterpret_cast<const void*>(&StdcallProbe), &call, &moved) == 7 && moved == 0,
+  Check(CallMeasuringStack(reinterpret_cast<const void*>(&StdcallProbe), &call, &moved) == 7 && moved == 0,
         "a stdcall function leaves the stack pointer where it was");
-  Check(CallCounted(reinterpret_cast<const void*>(&CdeclProbe), &call, &moved) == 7 && moved == -4,
+  Check(CallMeasuringStack(reinterpret_cast<const void*>(&CdeclProbe), &call, &moved) == 7 && moved == -4,
         "a cdecl function leaves its argument on the stack, and the check sees it");
 }
 
