@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "h1/blocks.h"
 
 namespace e2e {
 
@@ -30,19 +31,8 @@ CardClient::CardClient() {
 CardClient::ConnectResult CardClient::Connect(const uint8_t* mac, const char* ownTsap,
                                               const char* stationTsap, uint16_t card) {
   std::memset(block_, 0x5A, sizeof block_);
-  block_[kCbFixed0] = 4;
-  block_[kCbFixed1] = 1;
-  block_[kCbMacLength] = 6;
-  std::memcpy(block_ + kCbMac, mac, 6);
-  block_[kCbFixed9] = 0;
-  block_[kCbFixed10] = 0;
-  block_[kCbOwnTsapLength] = 8;
-  std::memcpy(block_ + kCbOwnTsap, ownTsap, 9);
-  block_[kCbStationTsapLength] = 8;
-  std::memcpy(block_ + kCbStationTsap, stationTsap, 9);
-  block_[kCbFixed57] = 0;
-  PutLe16(block_ + kCbConnection, 0xFFFF);
-  PutLe16(block_ + kCbCard, card);
+  BuildConnectBlock(block_, mac, reinterpret_cast<const uint8_t*>(ownTsap),
+                    reinterpret_cast<const uint8_t*>(stationTsap), static_cast<uint8_t>(card));
   const uint16_t rc = h1_.H1StarteVerbindungKarte(block_);
   return {rc, GetLe16(block_ + kCbStatus), static_cast<int16_t>(GetLe16(block_ + kCbConnection))};
 }
