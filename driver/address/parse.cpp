@@ -124,6 +124,7 @@ int32_t ParseStationStatus(ParseRecord* record, const Text& text) {
 }
 
 int32_t ParseDataBlock(ParseRecord* record, const Text& text) {
+  record->s5Address = 0;
   uint32_t db = 0;
   if (!Scan(text, 2, 2, 16, &db) || db > kMaxDb) return Reject(kMsgInvalidDb, text);
   uint32_t dw = 0;
@@ -197,6 +198,7 @@ int32_t ParseTi(ParseRecord* record, const Text& text) {
   if (!Scan(text, 3, 4, 16, &n)) return Reject(kMsgInvalidTiAddress, text);
 
   if (letter == 'W') {
+    record->s5Address = static_cast<int32_t>(n - 1);
     // Address 0 counts as even and is refused here.
     if (n % 2 == 0) return Reject(kMsgTiFloatNotOdd, text);
     record->s5Address = static_cast<int32_t>((n - 1) / 2);
