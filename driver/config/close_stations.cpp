@@ -11,7 +11,7 @@ namespace kesta {
 namespace {
 
 constexpr char kMsgWarmStartExited[] = "KESTA> WarmStart() VPI%u plc%02Xh exited rc-%d";
-constexpr char kMsgWarmStartBadStation[] = "KESTA> WarmStart() VPI%u plc%u invalid station number";
+constexpr char kMsgWarmStartBadStation[] = "KESTA> WarmStart() VPI%u plc%02Xh invalid station number";
 constexpr char kMsgEndVpiExited[] = "KESTA> EndVpi() exited, %d";
 
 // Gives the card library time to release the station's connections.

@@ -59,7 +59,7 @@ struct Reading {
 const char* AsText(const uint8_t* tsap) { return reinterpret_cast<const char*>(tsap); }
 
 void StoreStation(Reading& r, const ScanItem* items, int count) {
-  const uint32_t station = items[0].number;  // two hex digits: 0 to 255
+  const uint32_t station = items[0].number;  // 0 to 255
   if (station == 0) {
     Log(kLevelError, kMsgStationZero, static_cast<int>(r.lineNumber));
     return;
@@ -113,6 +113,9 @@ bool ApplyPattern(Reading& r, const LinePattern& p, const char* line) {
     case LineKind::Station:
       // Seven items when the TSAP name (or the comma before it) is missing.
       if (count != 7 && count != 8) return false;
+      // A signed number such as "-1" reads as more than two hex digits
+      // hold: no such station, so no station line.
+      if (items[0].number >= kStationCount) return false;
       StoreStation(r, items, count);
       return true;
   }

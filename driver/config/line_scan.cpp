@@ -1,5 +1,7 @@
 #include "config/line_scan.h"
 
+#include <cstdint>
+
 namespace kesta {
 namespace {
 
@@ -20,27 +22,45 @@ const char* SkipSpace(const char* p) {
   return p;
 }
 
+// An optional sign, as the formatted scan takes one before %u and %x: a
+// minus negates the number modulo 2^32. The sign counts against the width.
+const char* ReadSign(const char* in, size_t* width, bool* negative) {
+  *negative = *in == '-';
+  if ((*in == '-' || *in == '+') && *width > 0) {
+    --*width;
+    return in + 1;
+  }
+  return in;
+}
+
+uint32_t ApplySign(uint32_t value, bool negative) { return negative ? 0u - value : value; }
+
 // Each reader returns the position after the item, or null when no item
 // could be read there.
-const char* ReadDecimal(const char* in, uint32_t* out) {
-  if (*in < '0' || *in > '9') return nullptr;
+const char* ReadDecimal(const char* in, size_t width, uint32_t* out) {
+  bool negative = false;
+  in = ReadSign(in, &width, &negative);
   uint32_t value = 0;
-  for (; *in >= '0' && *in <= '9'; ++in) {
+  size_t n = 0;
+  for (; n < width && *in >= '0' && *in <= '9'; ++n, ++in) {
     const uint32_t digit = static_cast<uint32_t>(*in - '0');
     value = value > (UINT32_MAX - digit) / 10 ? UINT32_MAX : value * 10 + digit;
   }
-  *out = value;
+  if (n == 0) return nullptr;
+  *out = value == UINT32_MAX ? value : ApplySign(value, negative);
   return in;
 }
 
 const char* ReadHex(const char* in, size_t width, uint32_t* out) {
+  bool negative = false;
+  in = ReadSign(in, &width, &negative);
   uint32_t value = 0;
   size_t n = 0;
   for (; n < width && HexDigit(*in) >= 0; ++n, ++in) {
     value = (value << 4) | static_cast<uint32_t>(HexDigit(*in));
   }
   if (n == 0) return nullptr;
-  *out = value;
+  *out = ApplySign(value, negative);
   return in;
 }
 
@@ -79,7 +99,7 @@ int ScanLine(const char* line, const char* pattern, ScanItem* items, int capacit
     ScanItem& item = items[count];
     switch (conversion) {
       case 'u':
-        in = ReadDecimal(in, &item.number);
+        in = ReadDecimal(in, width == 0 ? SIZE_MAX : width, &item.number);
         break;
       case 'x':
         in = ReadHex(in, width == 0 ? 8 : width, &item.number);

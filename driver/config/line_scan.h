@@ -5,11 +5,13 @@
 // "%<w>x" at most w hexadecimal digits and "%<w>s" at most w characters up to
 // white space (w at most 8); each conversion first skips white space.
 //
-// Deliberate differences from sscanf, for inputs a sane init file never has:
-// no sign and no "0x" prefix is accepted, and a decimal number too large for
-// 32 bits reads as 4294967295 instead of being undefined. So "CARD = -5" and
-// "-1 = ..." are not read at all, where sscanf would turn them into huge
-// numbers (a station number of 0xFFFFFFFF would index past the table).
+// Numbers take an optional sign, counted in the width; a minus negates
+// modulo 2^32, so "CARD = -5" reads as a huge number and fails the card
+// test. Deliberate differences from sscanf, for inputs a sane init file never
+// has: no "0x" prefix is taken (within a two-digit field it cannot be
+// followed by a digit, and C libraries disagree on what it then reads), and
+// a decimal number too large for 32 bits reads as 4294967295 instead of
+// being undefined.
 #pragma once
 
 #include <cstddef>

@@ -89,9 +89,9 @@ TEST_F(CloseStationsTest, WarmStartRefusesStationsBeyondTheTable) {
     int32_t station;
     const char* line;
   } cases[] = {
-      {256, "KESTA> WarmStart() VPI1 plc256 invalid station number"},
-      {-1, "KESTA> WarmStart() VPI1 plc4294967295 invalid station number"},
-      {INT32_MIN, "KESTA> WarmStart() VPI1 plc2147483648 invalid station number"},
+      {256, "KESTA> WarmStart() VPI1 plc100h invalid station number"},
+      {-1, "KESTA> WarmStart() VPI1 plcFFFFFFFFh invalid station number"},
+      {INT32_MIN, "KESTA> WarmStart() VPI1 plc80000000h invalid station number"},
   };
   Open(0, 3, 4, READ_OPEN | WRITE_OPEN);
   Open(255, 5, 6, STATION_DEFINED | READ_OPEN | WRITE_OPEN);

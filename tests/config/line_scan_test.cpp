@@ -62,21 +62,25 @@ TEST(LineScan, ReadsWhatTheFormattedScanReads) {
   }
 }
 
-// Where sscanf would read a sign, a "0x" prefix or an overflowing number, the
-// init file gets nothing, or (overflow) the largest number: never a wrapped
-// value that could pass a range check.
-TEST(LineScan, RefusesSignsPrefixesAndWrappedNumbers) {
+// Signs are read as the formatted scan reads them (a minus negates modulo
+// 2^32, the sign counts in the width); a "0x" prefix is not a number, and an
+// overflowing number reads as the largest: never a wrapped value that could
+// pass a range check by accident.
+TEST(LineScan, SignsPrefixesAndOverflow) {
   const struct {
     const char* line;
     const char* pattern;
     int count;
     uint32_t number;
   } cases[] = {
-      {"CARD = -5\n", "CARD = %u", 0, 0},
-      {"CARD = +4\n", "CARD = %u", 0, 0},
+      {"CARD = -5\n", "CARD = %u", 1, 4294967291u},
+      {"CARD = +4\n", "CARD = %u", 1, 4},
+      {"CARD = +\n", "CARD = %u", 0, 0},
       {"CARD = 4294967300\n", "CARD = %u", 1, 4294967295u},
       {"CARD = 99999999999999999999\n", "CARD = %u", 1, 4294967295u},
-      {"-1 = 080006010203\n", kStationPattern, 0, 0},
+      {"-1 = 080006010203\n", kStationPattern, 7, 0xFFFFFFFFu},
+      {"+5 = 080006010203\n", kStationPattern, 7, 5},
+      {"-12 = 080006010203\n", kStationPattern, 1, 0xFFFFFFFFu},  // the width ends at "-1"
       {"0x = 080006010203\n", kStationPattern, 1, 0},  // "0" read, then 'x' is not '='
   };
   for (const auto& c : cases) {
