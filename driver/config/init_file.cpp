@@ -152,11 +152,23 @@ std::FILE* FindInitFile(const char* base, char* name, size_t nameSize, uint32_t 
   return nullptr;
 }
 
+#if defined(_WIN32)
+constexpr int kCtrlZ = 0x1A;
+#endif
+
 bool ReadLinePiece(std::FILE* file, char* line, size_t size) {
   size_t n = 0;
   while (n + 1 < size) {
     int c = std::getc(file);
     if (c == EOF) break;
+#if defined(_WIN32)
+    // The file is read as text, and as text the Windows C runtime ends a
+    // file at a Ctrl-Z (old editors put one at the end).
+    if (c == kCtrlZ) {
+      std::ungetc(c, file);
+      break;
+    }
+#endif
     if (c == '\r') {
       const int next = std::getc(file);
       if (next == '\n') {

@@ -136,6 +136,16 @@ const std::vector<Rule>& Rules() {
        .file = Line255x("CARD = 3\nCARD = 9\n"),
        .lines = {Illegal(1), Info("KESTA> ReadInitFile() CARD= 3"), Illegal(3)},
        .card = 3},
+      {.what = "a Ctrl-Z ends the file where it is read as Windows text",
+       .file = "CARD = 2\n\x1A\nCARD = 3\n",
+#if defined(_WIN32)
+       .lines = {Info("KESTA> ReadInitFile() CARD= 2")},
+       .card = 2},
+#else
+       .lines = {Info("KESTA> ReadInitFile() CARD= 2"), Illegal(2),
+                 Info("KESTA> ReadInitFile() CARD= 3")},
+       .card = 3},
+#endif
       {.what = "CR LF counts as one character of a piece",
        .file = std::string(254, 'x') + "\r\nCARD = 3\n",
        .lines = {Illegal(1), Info("KESTA> ReadInitFile() CARD= 3")},
@@ -230,7 +240,10 @@ TEST(InitFile, EveryReadingStartsWithTheDefaultStationTsap) {
 // outside the work area touched, the line numbers wrapping.
 TEST(InitFile, MalformedFileIsReadWithoutOverrun) {
   std::string file;
-  for (int i = 0; i < 256; ++i) file += static_cast<char>(i);  // one piece with a NUL, a LF...
+  // Every byte value but Ctrl-Z, which ends a file read as Windows text.
+  for (int i = 0; i < 256; ++i) {
+    file += static_cast<char>(i == 0x1A ? 0x1B : i);  // one piece with a NUL, a LF...
+  }
   file += "\n";
   file += std::string(10000, 'A') + "\r\n";
   file += std::string(10000, '\xff') + "\n";
