@@ -139,6 +139,7 @@ TEST_F(ColdStartTest, TimeoutReachesTheLibraryWithoutWrapping) {
 TEST_F(ColdStartTest, DriverMissingLeavesTheVpiConfiguredButInactive) {
   DriverHarness h;
   h.card.driverOpen.push_back(Rc(7));
+  std::memset(h.work(), 0x5A, kWorkAreaSize);
 
   EXPECT_EQ(Start(h, 1, 0), 1);
 
@@ -149,6 +150,7 @@ TEST_F(ColdStartTest, DriverMissingLeavesTheVpiConfiguredButInactive) {
   EXPECT_EQ(h.card.calls.size(), 1u);  // no defaults calls
   EXPECT_FALSE(IsActive(h.work()));
   EXPECT_EQ(CardNumber(h.work()), 2);
+  EXPECT_EQ(GetLe32(h.work() + kWaTimeoutMs), 0x5A5A5A5Au);  // no timeout was set
 }
 
 TEST_F(ColdStartTest, RefusedTimeoutStillStartsTheVpi) {
@@ -256,6 +258,22 @@ TEST_F(ColdStartTest, MissingEntryIsNamedAndStopsTheLookups) {
                   {32, kLoadFailed}}));
     for (size_t i = 0; i < kWorkAreaSize; ++i) ASSERT_EQ(h.work()[i], 0x5A) << i;
   }
+}
+
+// After the fallback to the second 95-family name, a missing entry names
+// the library that was loaded.
+TEST_F(ColdStartTest, MissingEntryNamesTheFallbackLibrary) {
+  DriverHarness h;
+  h.platform.RemoveLibrary("H1DLLNT.DLL");
+  h.platform.AddFakeCardLibrary("H1DLLW95.DLL", {"H1SendeDaten"});
+  h.platform.version.platformId = 1;
+
+  EXPECT_EQ(Start(h, 1), 1);
+
+  EXPECT_EQ(AfterVersionLine(h),
+            (std::vector<LogLine>{
+                {32, "KESTA> LoadH1DLLs() error getting proc. addr 'H1SendeDaten' from 'H1DLLW95.DLL'"},
+                {32, kLoadFailed}}));
 }
 
 // Kept as the system has always done it: a second cold start resets the
