@@ -41,8 +41,9 @@ bool MorePiecesFollow(const H1Outcome& out) {
   return out.rc == 0 && out.status == kH1StatusMoreData;
 }
 
-// After an overflow the rest of the answer is fetched and dropped, so that
-// the next read on the connection does not take it for its own answer.
+// After an overflow or an oversized piece the rest of the answer is fetched
+// and dropped, so that the next read on the connection does not take it for
+// its own answer.
 void DiscardRestOfAnswer(uint8_t* block) {
   H1Outcome out{0, kH1StatusMoreData};
   while (MorePiecesFollow(out)) out = ReceiveWithBusyRepeat(block);
@@ -71,6 +72,9 @@ int32_t ReceiveAnswer(VpiCallBlock* call, uint32_t station, uint16_t conn, uint3
           static_cast<int>(got.rc), static_cast<int>(got.status), call->vpi, station);
     }
     if (oversized) {
+      // The answer goes on all the same: drop the rest of it, or the next
+      // read on the connection would take it for its own answer.
+      if (MorePiecesFollow(got)) DiscardRestOfAnswer(block);
       ClearStationFlagBits(work, station, LAST_READ_OK);
       return kResultCommFailed;
     }

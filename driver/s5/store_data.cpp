@@ -118,7 +118,9 @@ int32_t StoreBlock(const IoRecord* io, const uint8_t* data, uint16_t n) {
     default:
       return 1;
   }
-  if (n != need) {
+  // Data-block bytes come in whole words: an odd length would pair the last
+  // byte with one from outside the block.
+  if (n != need || (io->kind == kKindByte && (n & 1u) != 0)) {
     Log(kLevelInfo, kMsgWrongBlockLength, static_cast<int>(need), static_cast<int>(n));
     return 1;
   }
@@ -131,12 +133,10 @@ int32_t StoreBlock(const IoRecord* io, const uint8_t* data, uint16_t n) {
       break;
     case kKindByte: {
       // Byte 2k is the low-order byte of its word, second on the wire.
-      uint32_t i = 0;
-      for (; i + 1 < n; i += 2) {
+      for (uint32_t i = 0; i + 1 < n; i += 2) {
         out[i] = data[i + 1];
         out[i + 1] = data[i];
       }
-      if (i < n) out[i] = data[i];  // an odd last byte has no partner
       break;
     }
     case kKindWord:

@@ -84,6 +84,7 @@ int32_t DoWrite(VpiCallBlock* call, uint32_t function) {
   if (Failed(firstFailure)) {
     // After a lost middle piece the acknowledgement is still read, to keep
     // the connection in step; the write did not arrive whole all the same.
+    // A failed last piece brings no acknowledgement, so none is read then.
     if (!lastFailed) {
       BuildReceiveBlock(block, conn);
       (void)ReceiveWithBusyRepeat(block);

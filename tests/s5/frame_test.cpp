@@ -4,6 +4,8 @@
 
 #include "address/data_kind.h"
 #include "s5/s5_frame.h"
+#include "s5/store_data.h"
+#include "s5_fixture.h"
 
 namespace kesta::test {
 namespace {
@@ -63,6 +65,54 @@ TEST(S5Frame, KindsWithoutAFrame) {
   EXPECT_FALSE(S5FieldsFor('Q', 0, 1, &f));
   EXPECT_FALSE(S5FieldsFor(kKindString, PackS5Address(0, 1, 0), 1, &f));
   EXPECT_FALSE(S5FieldsFor(kKindString, PackS5Address(82, 1, 0), 1, &f));
+}
+
+// The documented requests, as they leave through the driver's entry point:
+// the 16 bytes of the fetch request handed to the card library.
+using S5FrameSent = S5Test;
+
+TEST_F(S5FrameSent, DocumentedFetchRequestsByteForByte) {
+  struct Case {
+    const char* what;
+    uint32_t function;  // 5 single read, 6 block read
+    int32_t kind;
+    int32_t s5Address;
+    int32_t count;
+    std::vector<uint8_t> sent;
+  };
+  const Case cases[] = {
+      {"twenty words from DW 100 of DB 10", 6, kKindWord, PackS5Address(0, 10, 100), 20,
+       Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x01, 0x0A, 0x00, 0x64, 0x00, 0x14,
+              0xFF, 0x02})},
+      {"one string of 10 with index 4", 5, kKindString, PackS5Address(10, 10, 4), 1,
+       Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x01, 0x0A, 0x00, 0x14, 0x00, 0x05,
+              0xFF, 0x02})},
+      {"three strings of 10 with index 4", 6, kKindString, PackS5Address(10, 10, 4), 3,
+       Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x01, 0x0A, 0x00, 0x14, 0x00, 0x0F,
+              0xFF, 0x02})},
+      {"five data-block bytes from byte 6", 6, kKindByte, PackS5Address(0, 10, 6), 5,
+       Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x01, 0x0A, 0x00, 0x03, 0x00, 0x03,
+              0xFF, 0x02})},
+      {"double word with index 4", 5, kKindDouble, PackS5Address(0, 10, 4), 1,
+       Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x01, 0x0A, 0x00, 0x08, 0x00, 0x02,
+              0xFF, 0x02})},
+      // Byte 9 belongs to data blocks only; the driver leaves 0 there.
+      {"four flag bytes from byte 200", 6, kKindFlag, 200, 4,
+       Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x02, 0x00, 0x00, 0xC8, 0x00, 0x04,
+              0xFF, 0x02})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    h.card.calls.clear();
+    h.card.receive.clear();
+    HostBuffer buffer(3 * kStringSlotSize);
+    IoRecord io = Gate(c.kind, c.s5Address, buffer, kNoBit, c.count);
+    h.Call(c.function, &io);
+    ASSERT_EQ(h.card.countOf("H1SendeDaten"), 1u);
+    const std::vector<uint8_t> block = h.card.callsOf("H1SendeDaten")[0].block;
+    EXPECT_EQ(GetLe16(block.data() + kTbLength), 16);
+    EXPECT_EQ(SentPieces()[0], c.sent);
+  }
 }
 
 }  // namespace

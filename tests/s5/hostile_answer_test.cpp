@@ -49,9 +49,15 @@ CardReply RandomReceivePiece(Random& rnd) {
   return r;
 }
 
-// Host buffer large enough for what the request may legitimately store.
-size_t HostSize(int32_t kind, int32_t count, bool block) {
-  if (!block || kind == kKindStatus) return kStringSlotSize + 3;  // a status is one value
+// Host buffer exactly as large as what the request may legitimately store,
+// so that the guard bytes sit right behind it.
+size_t HostSize(int32_t kind, int32_t s5Address, int32_t count, bool block) {
+  if (kind == kKindStatus) return 4;  // one value at offset 2, block or not
+  if (!block) {
+    // A string and its terminating zero; every other single value fits the
+    // 16-bit value at offset 2 or the 32-bit value at offset 0.
+    return kind == kKindString ? S5StringLength(s5Address) + 1 : 4;
+  }
   if (count <= 0) return 0;
   const size_t n = static_cast<size_t>(count);
   switch (kind) {
@@ -97,7 +103,7 @@ TEST_F(HostileAnswerTest, NothingOutsideTheDriversOwnBytesChanges) {
                           : rnd.Chance(10) ? static_cast<int32_t>(rnd.Below(5000))
                                            : static_cast<int32_t>(rnd.Below(300));
     const int32_t bits[] = {kNoBit, kNoBit, 0, 7, 9, 15, 16, 40, -7};
-    HostBuffer buffer(HostSize(kind, count, block));
+    HostBuffer buffer(HostSize(kind, s5Address, count, block));
     IoRecord io = Gate(kind, s5Address, buffer, rnd.Pick(bits), count);
     if (rnd.Chance(3)) io.station = static_cast<int32_t>(rnd.Below(400)) - 50;
     if (rnd.Chance(3)) io.address = nullptr;

@@ -127,6 +127,41 @@ TEST_F(ReadTest, OverflowRefusesTheReadAndDrainsTheRestOfTheAnswer) {
   EXPECT_TRUE(h.GuardsIntact());
 }
 
+// An oversized piece that says more follows fails the read, and the rest of
+// that answer is drained: the piece that looks like an answer (DE AD) and its
+// end never reach the next read, which gets its own answer.
+TEST_F(ReadTest, OversizedPieceDrainsTheRestOfTheAnswer) {
+  SetStationConn(h.work(), kStation, Direction::Read, 1);
+  SetStationFlags(h.work(), kStation, STATION_DEFINED | READ_OPEN | LAST_READ_OK);
+  HostBuffer buffer;
+  buffer.SetValue16(0x4711);
+  IoRecord io = Gate(kKindWord, PackS5Address(0, 5, 0x12), buffer);
+  CardReply oversized = Piece(Answer(), 12);
+  oversized.received = 1013;
+  h.card.receive.push_back(oversized);
+  h.card.receive.push_back(Piece(Answer({0xDE, 0xAD}), 12));
+  h.card.receive.push_back(Piece({}, 0));                     // end of that answer
+  h.card.receive.push_back(Piece(Answer({0x12, 0x34})));      // the next read's
+
+  EXPECT_EQ(h.Call(kSingleRead, &io), 2);
+  EXPECT_EQ(h.log.lines(),
+            (std::vector<LogLine>{
+                {32, "KESTA> DoRead() error reading answer t1= 0.00s t2= 0.00s rc0 fhlr12 vpi1 "
+                     "plc0Ah"}}));
+  EXPECT_EQ(h.card.countOf("H1LeseDaten"), 3u);
+  EXPECT_EQ(Flags(), STATION_DEFINED | READ_OPEN);
+  EXPECT_EQ(buffer.Value16(), 0x4711);
+
+  h.log.clear();
+  EXPECT_EQ(h.Call(kSingleRead, &io), 0);
+  EXPECT_EQ(buffer.Value16(), 0x1234);
+  EXPECT_EQ(h.card.countOf("H1LeseDaten"), 4u);
+  EXPECT_TRUE(h.card.receive.empty());
+  EXPECT_TRUE(h.log.lines().empty());
+  EXPECT_EQ(Flags(), STATION_DEFINED | READ_OPEN | LAST_READ_OK);
+  EXPECT_TRUE(buffer.GuardsIntact());
+}
+
 TEST_F(ReadTest, FailureRows) {
   struct Case {
     const char* what;

@@ -171,6 +171,9 @@ TEST(StoreData, BlockLengthMismatchStoresNothing) {
       // Five bytes are asked as three words: six bytes arrive.
       {"odd count of data-block bytes", kKindByte, 6, 5, 6,
        "KESTA> StoreData() Wrong data length (req5 rec6)"},
+      // Exactly count bytes, but not whole words: the last byte has no partner.
+      {"odd data-block bytes matching the count", kKindByte, 6, 5, 5,
+       "KESTA> StoreData() Wrong data length (req5 rec5)"},
       {"words", kKindWord, 0, 3, 4, "KESTA> StoreData() Wrong data length (req6 rec4)"},
       {"double words", kKindDouble, 0, 2, 12,
        "KESTA> StoreData() Wrong data length (req8 rec12)"},

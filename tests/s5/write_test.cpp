@@ -163,6 +163,30 @@ TEST_F(WriteTest, FailedReadOfReadModifyWriteSendsNothing) {
   EXPECT_EQ(SentPieces().size(), 1u);
 }
 
+// A byte of a data word borrows kind, width and s5Address for its read; a
+// failed read must give all three back and send no write.
+TEST_F(WriteTest, FailedReadOfByteGateRestoresTheBorrowedFields) {
+  HostBuffer buffer;
+  buffer.SetValue16(0x41);
+  IoRecord io = Gate(kKindByte, PackS5Address(0, 10, 0x25), buffer);
+  io.width = 8;
+  h.card.receive.push_back(Piece(Answer({}, 6)));
+  EXPECT_EQ(h.Call(kSingleWrite, &io), 1);
+  EXPECT_EQ(h.log.texts().back(), "KESTA> SingleWrite() '0A05012' read error for read modify write");
+  EXPECT_EQ(io.kind, kKindByte);
+  EXPECT_EQ(io.width, 8);
+  EXPECT_EQ(io.s5Address, PackS5Address(0, 10, 0x25));
+  EXPECT_EQ(io.bit, kNoBit);
+  EXPECT_EQ(buffer.Value16(), 0x41);
+  // Only the fetch of the word that holds byte 0x25 went out.
+  EXPECT_EQ(SentPieces(), (std::vector<std::vector<uint8_t>>{
+                              Bytes({0x53, 0x35, 0x10, 0x01, 0x03, 0x05, 0x03, 0x08, 0x01, 0x0A,
+                                     0x00, 0x12, 0x00, 0x01, 0xFF, 0x02})}));
+  EXPECT_EQ(StationConn(h.work(), kStation, Direction::Write), 1);
+  EXPECT_EQ(Flags() & LAST_WRITE_OK, 0);
+  EXPECT_TRUE(buffer.GuardsIntact());
+}
+
 TEST_F(WriteTest, BlockFrames) {
   struct Case {
     const char* what;
@@ -364,6 +388,23 @@ TEST_F(WriteTest, FailedMiddlePieceNeverEndsAsSuccess) {
   EXPECT_EQ(h.Call(kBlockWrite, &io), 0);
   EXPECT_TRUE(h.log.lines().empty());
   EXPECT_EQ(Flags() & LAST_WRITE_OK, LAST_WRITE_OK);
+}
+
+// When the last piece fails as well, no acknowledgement is read (none
+// comes); the line still shows the first failed piece.
+TEST_F(WriteTest, FailedMiddleAndLastPieceReadNoAcknowledgement) {
+  SetStationConn(h.work(), kStation, Direction::Write, 3);
+  SetStationFlags(h.work(), kStation, STATION_DEFINED | WRITE_OPEN | LAST_WRITE_OK);
+  h.card.send = {Status(0), Status(7), Status(0, 5)};
+  h.card.receive.push_back(Piece(Answer()));
+  HostBuffer buffer(584);
+  IoRecord io = Gate(kKindFlag, 0, buffer, kNoBit, 584);
+  EXPECT_EQ(h.Call(kBlockWrite, &io), 2);
+  EXPECT_EQ(SentPieces().size(), 3u);
+  EXPECT_EQ(h.card.countOf("H1LeseDaten"), 0u);
+  EXPECT_EQ(h.log.texts(), (std::vector<std::string>{
+                               "KESTA> DoWrite() error sending data t= 0.00s rc0 fhlr7 vpi1 plc0Ah"}));
+  EXPECT_EQ(Flags(), STATION_DEFINED | WRITE_OPEN);
 }
 
 }  // namespace
