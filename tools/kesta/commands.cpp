@@ -36,14 +36,36 @@ std::string ShownValue(const Gate& gate, const GateValue& value) {
   return text;
 }
 
+// A failed request in the --json forms: `result` is the driver's answer (or
+// 1 for a request kesta refuses as the driver would), null for a usage error
+// found before the driver was called; `exitCode` is the exit code it gives.
 Json FailureJson(const std::string& address, const Outcome& outcome) {
   Json j;
   j["address"] = address;
   j["ok"] = false;
   j["result"] = outcome.result;
+  j["exitCode"] = ExitCodeFor(outcome.result);
   j["error"] = TextToJson(outcome.reason);
   return j;
 }
+
+Json UsageFailureJson(const std::string& address, const std::string& reason) {
+  Json j;
+  j["address"] = address;
+  j["ok"] = false;
+  j["result"] = nullptr;
+  j["exitCode"] = kExitUsage;
+  j["error"] = reason;
+  return j;
+}
+
+// Data-block bytes travel in whole words: an odd count would take a byte
+// from outside the block, so the driver refuses it (writing) or fails on the
+// answer (reading). Refused here as the driver refuses a write, before
+// anything is sent.
+constexpr char kOddByteCount[] = "byte blocks of a data block need an even count";
+
+bool OddByteBlock(const Gate& gate, int64_t count) { return gate.fields.kind == 'S' && count % 2 != 0; }
 
 // The data bytes a block of `count` gates takes in one frame.
 int64_t WireBytes(const GateFields& f, int64_t count) {
@@ -57,15 +79,15 @@ int64_t WireBytes(const GateFields& f, int64_t count) {
   }
 }
 
-// A block must fit one frame; refused here before anything is sent.
-bool BlockFits(const Gate& gate, int64_t count, const CommandOptions& options, const char* action,
-               const std::string& address) {
+// A block must fit one frame; refused here before anything is sent. Empty
+// when it fits, else why not.
+std::string BlockTooLarge(const Gate& gate, int64_t count) {
   const int64_t bytes = WireBytes(gate.fields, count);
-  if (bytes <= kMaxBlockBytes) return true;
-  std::fprintf(options.err, "kesta: %s '%s': a block carries at most %d data bytes, %lld gates need %lld\n",
-               action, address.c_str(), kMaxBlockBytes, static_cast<long long>(count),
-               static_cast<long long>(bytes));
-  return false;
+  if (bytes <= kMaxBlockBytes) return std::string();
+  char text[120];
+  std::snprintf(text, sizeof text, "a block carries at most %d data bytes, %lld gates need %lld",
+                kMaxBlockBytes, static_cast<long long>(count), static_cast<long long>(bytes));
+  return text;
 }
 
 const char* ElementWords(const Gate& gate, int32_t count) {
@@ -88,7 +110,18 @@ int ReadOneBlock(DriverSession& session, const std::string& address, int32_t cou
     outcome.result = 1;
     outcome.reason = "a gate of this kind is not read as a block";
   }
-  if (outcome.result == 0 && !BlockFits(gate, count, options, "read", address)) return kExitUsage;
+  if (outcome.result == 0) {
+    const std::string tooLarge = BlockTooLarge(gate, count);
+    if (!tooLarge.empty()) {
+      std::fprintf(options.err, "kesta: read '%s': %s\n", address.c_str(), tooLarge.c_str());
+      if (json != nullptr) json->push_back(UsageFailureJson(address, tooLarge));
+      return kExitUsage;
+    }
+    if (OddByteBlock(gate, count)) {
+      outcome.result = 1;
+      outcome.reason = kOddByteCount;
+    }
+  }
   if (outcome.result == 0) {
     std::vector<uint8_t> buffer(static_cast<size_t>(count) * element, 0);
     outcome = ReadBlock(session, gate, count, buffer.data());
@@ -135,7 +168,10 @@ int RunParse(DriverSession& session, const std::vector<std::string>& addresses, 
   int exit = kExitOk;
   Json json = Json::array();
   for (const std::string& address : addresses) {
-    if (Interrupted()) return kExitInterrupted;
+    if (Interrupted()) {
+      exit = kExitInterrupted;
+      break;
+    }
     Gate gate = MakeGate(address, options);
     const Outcome outcome = ParseGate(session, gate, block);
     exit = WorseExit(exit, ExitCodeFor(outcome.result));
@@ -178,7 +214,11 @@ int RunRead(DriverSession& session, const std::vector<std::string>& addresses,
     exit = ReadOneBlock(session, addresses.front(), *count, options, options.json ? &json : nullptr);
   } else {
     for (const std::string& address : addresses) {
-      if (Interrupted()) return kExitInterrupted;
+      // What was read so far is still printed, as valid JSON.
+      if (Interrupted()) {
+        exit = kExitInterrupted;
+        break;
+      }
       Gate gate = MakeGate(address, options);
       Outcome outcome = ParseGate(session, gate, false);
       uint8_t buffer[kSingleBufferSize] = {};
@@ -229,8 +269,14 @@ int RunWrite(DriverSession& session, const std::vector<std::string>& arguments,
                    address.c_str());
       return kExitRefused;
     }
-    if (!BlockFits(gate, static_cast<int64_t>(items.size()), options, "write", address)) {
+    const std::string tooLarge = BlockTooLarge(gate, static_cast<int64_t>(items.size()));
+    if (!tooLarge.empty()) {
+      std::fprintf(options.err, "kesta: write '%s': %s\n", address.c_str(), tooLarge.c_str());
       return kExitUsage;
+    }
+    if (OddByteBlock(gate, static_cast<int64_t>(items.size()))) {
+      PrintFailure(options, session, "write", address, Outcome{1, kOddByteCount});
+      return kExitRefused;
     }
     std::vector<uint8_t> buffer(items.size() * element, 0);
     for (size_t i = 0; i < items.size(); ++i) {

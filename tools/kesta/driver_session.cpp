@@ -168,6 +168,9 @@ void InstallInterruptHandler() {
   action.sa_flags = SA_RESTART;  // the card library's waits go on undisturbed
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed stdout shows as a failed write instead of ending the program
+  // before the VPI is ended.
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

@@ -77,7 +77,8 @@ class DriverSession {
 };
 
 // Ctrl-C: the first sets the flag (the program finishes cleanly), a second
-// one ends the program at once.
+// one ends the program at once. SIGPIPE is ignored, so a closed stdout is a
+// failed write and not the end of the program.
 void InstallInterruptHandler();
 bool Interrupted();
 

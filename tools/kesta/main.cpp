@@ -208,6 +208,10 @@ int main(int argc, char** argv) {
   if (ended != 0) {
     std::fprintf(stderr, "kesta: EndVpi answered %d: a connection did not close cleanly\n", ended);
   }
+  // Stopped early, the user wants to see the VPI ended, whatever the log level.
+  if (Interrupted() || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "kesta: VPI %u ended (EndVpi %d)\n", session.vpi(), ended);
+  }
   if (Interrupted() && command != Command::Watch) return kExitInterrupted;
   return exit;
 }

@@ -132,11 +132,13 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
     std::fputs("\x1b[?25l", options.out);  // no cursor blinking over the table
   }
   if (watch.csv) std::fputs(CsvHeader(frame).c_str(), options.out);
-  std::fflush(options.out);
+  // A reader that went away (`kesta watch | head`) stops the watch like
+  // Ctrl-C, so the VPI is still ended; SIGPIPE is ignored for this.
+  bool outputClosed = std::fflush(options.out) != 0 || std::ferror(options.out) != 0;
 
   size_t drawn = 0;  // lines of the last frame on the terminal
   auto next = Clock::now();
-  for (long cycle = 1; !Interrupted(); ++cycle) {
+  for (long cycle = 1; !Interrupted() && !outputClosed; ++cycle) {
     frame.cycle = cycle;
     frame.time = LocalTime(false);
     const std::string timestamp = LocalTime(true);
@@ -165,7 +167,7 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
     } else if (terminal) {
       const TerminalSize size = SizeOf(options.out);
       auto lines = RenderTable(frame, session.log().recent(), size.columns);
-      std::fputs(RenderInPlace(lines, drawn, size.rows).c_str(), options.out);
+      std::fputs(RenderInPlace(lines, drawn, size.rows, size.columns).c_str(), options.out);
       drawn = size.rows > 1 ? std::min(lines.size(), size.rows - 1) : lines.size();
     } else {
       for (const std::string& line : RenderTable(frame, {}, 0)) {
@@ -173,7 +175,10 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
       }
       std::fputc('\n', options.out);
     }
-    std::fflush(options.out);
+    if (std::fflush(options.out) != 0 || std::ferror(options.out) != 0) {
+      outputClosed = true;
+      break;
+    }
 
     if (watch.cycles && cycle >= *watch.cycles) break;
     next += std::chrono::milliseconds(watch.intervalMs);
@@ -187,7 +192,10 @@ int RunWatch(DriverSession& session, const WatchOptions& watch, const CommandOpt
     std::fflush(options.out);
     session.log().SetOutput(options.err);
   }
-  if (Interrupted()) {
+  if (outputClosed) {
+    std::fprintf(options.err, "kesta: watch stopped after cycle %ld: the output was closed\n",
+                 frame.cycle);
+  } else if (Interrupted()) {
     std::fprintf(options.err, "kesta: watch stopped by Ctrl-C after cycle %ld\n", frame.cycle);
   }
   return exit;

@@ -105,11 +105,14 @@ std::vector<std::string> RenderTable(const WatchFrame& frame, const std::deque<L
   return lines;
 }
 
-std::string RenderInPlace(std::vector<std::string> lines, size_t previous, size_t rows) {
+std::string RenderInPlace(std::vector<std::string> lines, size_t previous, size_t rows,
+                          size_t width) {
   if (rows > 1 && lines.size() > rows - 1) {
     const size_t hidden = lines.size() - (rows - 2);
     lines.resize(rows - 2);
-    lines.push_back("... " + std::to_string(hidden) + " more lines (a taller window shows them)");
+    std::string note = "... " + std::to_string(hidden) + " more lines (a taller window shows them)";
+    if (width > 0 && note.size() > width) note.resize(width);
+    lines.push_back(note);
   }
   std::string out;
   if (previous > 0) out = "\r\x1b[" + std::to_string(previous) + "A";

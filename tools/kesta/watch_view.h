@@ -53,8 +53,11 @@ std::vector<std::string> RenderTable(const WatchFrame& frame, const std::deque<L
 // is written and the rest of the screen after it; nothing is cleared first,
 // so nothing flickers, and what the terminal showed above stays. At most
 // `rows` - 1 lines are drawn (rows 0: no limit), so going back up always
-// stays on the screen.
-std::string RenderInPlace(std::vector<std::string> lines, size_t previous, size_t rows);
+// stays on the screen. The note that stands for the lines left out is cut
+// to `width` columns (0: no limit) like the table, since a line that wraps
+// would scroll the screen.
+std::string RenderInPlace(std::vector<std::string> lines, size_t previous, size_t rows,
+                          size_t width = 0);
 
 // The CSV header ("time" and the addresses) and one line a cycle; a failed
 // read leaves its field empty.

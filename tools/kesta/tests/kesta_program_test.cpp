@@ -1,11 +1,15 @@
 // kesta as a program: its exit codes, and each subcommand against the
 // driver, the ISO-on-TCP card library and the simulator.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <thread>
 
 #include "process.h"
 
@@ -128,6 +132,43 @@ TEST(KestaParse, ShowsHowAddressesDecodeOrTheDriversMessage) {
       << Describe(r);
 }
 
+// Ctrl-C in the middle of a read: what was read so far is still printed as
+// valid JSON. Station 07 leads to a port that takes the connection but never
+// answers, so each request waits for its timeout.
+TEST(KestaInterrupted, ReadJsonPrintsWhatWasGatheredSoFar) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 64), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  TempDir dir;
+  WriteFile(dir.File("KESTA01.INT"), "CARD = 0\n07 = 080006010207\n");
+  WriteFile(dir.File("H1TCP.CFG"),
+            "0 080006010207 = 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n");
+  std::vector<std::string> args = {"--timeout", "100", "read", "--json"};
+  for (int i = 0; i < 20; ++i) args.push_back("07010" + std::to_string(10 + i));
+  Background read;
+  ASSERT_TRUE(read.Start(Kesta(dir, args), dir.File("read.out"), dir.File("read.err")));
+  for (int waited = 0; waited < 5000 && read.Err().find("kesta: read '0701010'") == std::string::npos;
+       waited += 10) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  read.Signal(SIGINT);
+  EXPECT_EQ(read.Wait(5000), 130) << read.Err();
+  close(listener);
+  const json j = json::parse(read.Out(), nullptr, false);
+  ASSERT_TRUE(j.is_array()) << read.Out() << read.Err();
+  EXPECT_GE(j.size(), 1u);
+  EXPECT_LT(j.size(), 20u);
+  EXPECT_EQ(j[0]["address"], "0701010");
+  EXPECT_EQ(j[0]["result"], 2);
+  EXPECT_NE(read.Err().find("kesta: VPI 1 ended (EndVpi 0)\n"), std::string::npos) << read.Err();
+}
+
 // A VPI with station 05 on the simulator and station 06, whose controller
 // does not answer.
 class KestaWithSimulator : public ::testing::Test {
@@ -197,9 +238,33 @@ TEST_F(KestaWithSimulator, WritesAndReadsBlocks) {
   ASSERT_EQ(r.exitCode, 0) << Describe(r);
   EXPECT_NE(r.out.find("    0: 1 -2 2147483647\n"), std::string::npos) << Describe(r);
 
-  // Too large for one frame: refused before anything is sent.
+  // Too large for one frame: refused before anything is sent, and the JSON
+  // form says so too.
   r = Run({"read", "0502000", "--count", "2073"});
   EXPECT_EQ(r.exitCode, 64) << Describe(r);
+  r = Run({"read", "--json", "0502000", "--count", "2073"});
+  EXPECT_EQ(r.exitCode, 64) << Describe(r);
+  const json tooLarge = json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(tooLarge.is_array()) << Describe(r);
+  ASSERT_EQ(tooLarge.size(), 1u) << Describe(r);
+  EXPECT_EQ(tooLarge[0]["ok"], false);
+  EXPECT_EQ(tooLarge[0]["exitCode"], 64);
+  EXPECT_NE(tooLarge[0]["error"].get<std::string>().find("at most 4144 data bytes"), std::string::npos)
+      << Describe(r);
+  // Data-block bytes go in whole words: an odd count is refused before
+  // anything is sent, reading as writing; an even one is read (byte 0 the low byte of DW 0).
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"read", "0502000S", "--count", "3"},
+        std::vector<std::string>{"write", "0502000S", "--values", "1,2,3"}}) {
+    r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << args[0] << Describe(r);
+    EXPECT_NE(r.err.find("refused (1): byte blocks of a data block need an even count"), std::string::npos)
+        << args[0] << Describe(r);
+    EXPECT_EQ(r.err.find("StoreData"), std::string::npos) << Describe(r);
+  }
+  r = Run({"read", "0502000S", "--count", "4"});
+  EXPECT_EQ(r.exitCode, 0) << Describe(r);
+  EXPECT_NE(r.out.find("    0: 3 0 6 0\n"), std::string::npos) << Describe(r);
   // A bad value in the list writes nothing.
   r = Run({"write", "0502000", "--values", "9,9,x"});
   EXPECT_EQ(r.exitCode, 64) << Describe(r);
@@ -282,14 +347,29 @@ TEST_F(KestaWithSimulator, WatchPrintsPlainTablesAndCsvLines) {
 TEST_F(KestaWithSimulator, WatchStopsCleanlyOnCtrlCAndEndsTheVpi) {
   WriteFile(dir_.File("list.gates"), "0501000\n");
   Background watch;
-  ASSERT_TRUE(watch.Start(Kesta(dir_, {"--log-level", "info", "watch", "--gates",
-                                       dir_.File("list.gates"), "--interval", "50"}),
+  // With the default log level, which hides the driver's own EndVpi line.
+  ASSERT_TRUE(watch.Start(Kesta(dir_, {"watch", "--gates", dir_.File("list.gates"), "--interval", "50"}),
                           dir_.File("watch.out"), dir_.File("watch.err")));
   ASSERT_TRUE(watch.WaitForOutput("cycle 2 at", 5000)) << watch.Out() << watch.Err();
   watch.Signal(SIGINT);
   EXPECT_EQ(watch.Wait(5000), 0) << watch.Err();
   EXPECT_NE(watch.Err().find("kesta: watch stopped by Ctrl-C"), std::string::npos) << watch.Err();
-  EXPECT_NE(watch.Err().find("[8] KESTA> EndVpi() exited, 0"), std::string::npos) << watch.Err();
+  EXPECT_NE(watch.Err().find("kesta: VPI 1 ended (EndVpi 0)\n"), std::string::npos) << watch.Err();
+}
+
+// `kesta watch | head`: the closed pipe stops the watch, and the VPI is
+// ended as after Ctrl-C instead of SIGPIPE ending the program.
+TEST_F(KestaWithSimulator, WatchStopsWhenItsOutputIsClosed) {
+  WriteFile(dir_.File("list.gates"), "0501000\n");
+  std::vector<std::string> args = {"/bin/bash", "-c", "set -o pipefail; \"$@\" | head -n 1 >/dev/null",
+                                   "bash"};
+  for (const std::string& a : Kesta(dir_, {"watch", "--gates", dir_.File("list.gates"), "--interval", "20"})) {
+    args.push_back(a);
+  }
+  const RunResult r = RunProgram(args);
+  EXPECT_EQ(r.exitCode, 0) << Describe(r);
+  EXPECT_NE(r.err.find(": the output was closed\n"), std::string::npos) << Describe(r);
+  EXPECT_NE(r.err.find("kesta: VPI 1 ended (EndVpi 0)\n"), std::string::npos) << Describe(r);
 }
 
 }  // namespace

@@ -73,6 +73,36 @@ TEST(WatchView, RedrawsInPlaceWithoutClearingTheScreen) {
   EXPECT_EQ(tall, "1\x1b[K\n" "2\x1b[K\n" "3\x1b[K\n" "... 3 more lines (a taller window shows them)\x1b[K\n" "\x1b[J");
 }
 
+// A narrow, low window: every line drawn fits its width, the note for the
+// lines left out too, and no more lines than the window holds are drawn, or
+// the screen would scroll each cycle instead of being redrawn.
+TEST(WatchView, FitsANarrowLowWindow) {
+  WatchFrame frame = TwoGates();
+  UpdateGate(frame.gates[0], true, "1", "1", "");
+  UpdateGate(frame.gates[1], false, "", "", "communication failed (2): DoRead() error opening R channel");
+  frame.stations.push_back({0x0A, true, 0x0B});
+  const std::deque<LogLine> recent = {{32, "KESTA> DoRead() error opening R channel vpi1 plc0Ah"}};
+  const size_t width = 40;
+  const size_t rows = 6;
+  const std::string out = RenderInPlace(RenderTable(frame, recent, width), 0, rows, width);
+  ASSERT_GE(out.size(), 3u);
+  ASSERT_EQ(out.substr(out.size() - 3), "\x1b[J");
+  const std::string body = out.substr(0, out.size() - 3);
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < body.size();) {
+    const size_t end = body.find('\n', at);
+    ASSERT_NE(end, std::string::npos) << body;
+    std::string line = body.substr(at, end - at);
+    ASSERT_GE(line.size(), 3u);
+    EXPECT_EQ(line.substr(line.size() - 3), "\x1b[K");
+    lines.push_back(line.substr(0, line.size() - 3));
+    at = end + 1;
+  }
+  EXPECT_LE(lines.size(), rows - 1) << body;
+  for (const std::string& l : lines) EXPECT_LE(l.size(), width) << "'" << l << "'";
+  EXPECT_EQ(lines.back().rfind("... ", 0), 0u) << body;
+}
+
 TEST(WatchView, CsvHasAHeaderAndOneLineACycleWithEmptyFieldsForFailures) {
   WatchFrame frame = TwoGates();
   frame.gates[1].address = "a,b";
