@@ -94,7 +94,6 @@ uint16_t Establish(Connection* c) {
   SocketHandle s = kNoSocket;
   const uint16_t tcp = ConnectTcp(c->target.host, c->target.port, deadline, &s);
   if (tcp != 0) return tcp;
-  SetSendTimeout(s, g_sendTimeoutMs.load());
 
   ConnectTpdu request;
   request.code = kTpduCr;

@@ -39,6 +39,8 @@ inline constexpr uint16_t kMaxConnections = 256;
 //    26    connect       malformed connection confirm
 //    27    connect/open  socket could not be created (sockets do not work)
 //    28    connect       bad connect block (address or TSAP length)
+//    29    connect       no map line for this card and station address, and
+//                        the map file has an unreadable line (a typo?)
 //    30    all           unknown connection number
 //    31    send          sending failed; the connection is closed
 //    32    receive       nothing (or not all of a message) in time; closed
@@ -65,6 +67,7 @@ inline constexpr uint16_t kStatusPeerRefused = 25;
 inline constexpr uint16_t kStatusBadConfirm = 26;
 inline constexpr uint16_t kStatusNoSocket = 27;
 inline constexpr uint16_t kStatusBadConnectBlock = 28;
+inline constexpr uint16_t kStatusBadMapLine = 29;
 inline constexpr uint16_t kStatusUnknownConnection = 30;
 inline constexpr uint16_t kStatusSendFailed = 31;
 inline constexpr uint16_t kStatusReceiveTimeout = 32;

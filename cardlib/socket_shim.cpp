@@ -79,20 +79,30 @@ bool SetBlocking(SocketHandle s, bool blocking) {
 }
 
 bool ConnectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
-constexpr int kSocketTypeFlags = 0;
 bool Interrupted() { return WSAGetLastError() == WSAEINTR; }
-constexpr int kSendFlags = 0;
+bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+// After a send timeout Winsock leaves the socket in no defined state.
+bool SendTimedOut() { return WSAGetLastError() == WSAETIMEDOUT; }
+
+// A process the host starts must not keep the host's connections open.
+SocketHandle NewSocket(int family, int type, int protocol) {
+  const SOCKET s = socket(family, type, protocol);
+  if (s != INVALID_SOCKET) SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  return s;
+}
+
+// One send call, blocked at most `waitMs` (at least 1: 0 means no limit).
+int SendOnce(SocketHandle s, const uint8_t* data, int length, int waitMs) {
+  const DWORD ms = waitMs > 0 ? static_cast<DWORD>(waitMs) : 1;
+  setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms),
+             sizeof ms);
+  return send(static_cast<SOCKET>(s), reinterpret_cast<const char*>(data), length, 0);
+}
 
 }  // namespace
 
 void CloseSocket(SocketHandle s) {
   if (s != kNoSocket) closesocket(static_cast<SOCKET>(s));
-}
-
-void SetSendTimeout(SocketHandle s, uint32_t timeoutMs) {
-  const DWORD ms = timeoutMs;
-  setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms),
-             sizeof ms);
 }
 
 uint64_t NowMs() { return GetTickCount64(); }
@@ -129,21 +139,26 @@ bool SetBlocking(SocketHandle s, bool blocking) {
 }
 
 bool ConnectPending() { return errno == EINPROGRESS; }
-// A child the host starts must not keep the host's connections open.
-constexpr int kSocketTypeFlags = SOCK_CLOEXEC;
 bool Interrupted() { return errno == EINTR; }
-// A peer that went away must not raise SIGPIPE in the host process.
-constexpr int kSendFlags = MSG_NOSIGNAL;
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+bool SendTimedOut() { return false; }
+
+// A child the host starts must not keep the host's connections open.
+SocketHandle NewSocket(int family, int type, int protocol) {
+  return socket(family, type | SOCK_CLOEXEC, protocol);
+}
+
+// One send call that never blocks; the caller waits for room. A peer that
+// went away must not raise SIGPIPE in the host process.
+int SendOnce(SocketHandle s, const uint8_t* data, int length, int) {
+  const ssize_t n = send(s, data, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+  return static_cast<int>(n);
+}
 
 }  // namespace
 
 void CloseSocket(SocketHandle s) {
   if (s != kNoSocket) close(s);
-}
-
-void SetSendTimeout(SocketHandle s, uint32_t timeoutMs) {
-  timeval tv{static_cast<time_t>(timeoutMs / 1000), static_cast<suseconds_t>((timeoutMs % 1000) * 1000)};
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
 uint64_t NowMs() {
@@ -159,7 +174,7 @@ void UnlockTable() { pthread_mutex_unlock(&g_tableLock); }
 
 uint16_t SocketsStart() {
   if (!Started()) return kStatusNoSocket;
-  const SocketHandle s = socket(AF_INET, SOCK_STREAM, 0);
+  const SocketHandle s = NewSocket(AF_INET, SOCK_STREAM, 0);
   if (s == kNoSocket) return kStatusNoSocket;
   CloseSocket(s);
   return 0;
@@ -178,7 +193,7 @@ uint16_t ConnectTcp(const char* host, const char* port, uint64_t deadlineMs, Soc
 
   uint16_t status = kStatusRefused;
   for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    const SocketHandle s = socket(a->ai_family, a->ai_socktype | kSocketTypeFlags, a->ai_protocol);
+    const SocketHandle s = NewSocket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (s == kNoSocket) {
       status = kStatusNoSocket;
       continue;
@@ -216,14 +231,18 @@ uint16_t ConnectTcp(const char* host, const char* port, uint64_t deadlineMs, Soc
 IoResult SendAll(SocketHandle s, const uint8_t* data, size_t length, uint64_t deadlineMs) {
   while (length > 0) {
     const int chunk = length > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(length);
-    const auto n = send(s, reinterpret_cast<const char*>(data), chunk, kSendFlags);
+    const int n = SendOnce(s, data, chunk, RemainingMs(deadlineMs));
     if (n > 0) {
       data += n;
       length -= static_cast<size_t>(n);
       continue;
     }
     if (n < 0 && Interrupted()) continue;
-    if (n < 0) return IoResult::kError;
+    if (n < 0 && SendTimedOut()) return IoResult::kTimeout;
+    if (n < 0 && !WouldBlock()) return IoResult::kError;
+    // No room in the socket's buffer (a peer that stopped reading): wait
+    // for it, but not beyond the deadline.
+    if (RemainingMs(deadlineMs) == 0) return IoResult::kTimeout;
     const int ready = Wait(s, true, RemainingMs(deadlineMs));
     if (ready == 0) return IoResult::kTimeout;
     if (ready < 0) return IoResult::kError;

@@ -25,7 +25,8 @@ uint16_t SocketsStart();
 // status of h1tcp.h.
 uint16_t ConnectTcp(const char* host, const char* port, uint64_t deadlineMs, SocketHandle* out);
 
-// All of `length` bytes with as few send calls as the socket allows.
+// All of `length` bytes with as few send calls as the socket allows, in
+// the time left until `deadlineMs` (a peer that stops reading gives kTimeout).
 IoResult SendAll(SocketHandle s, const uint8_t* data, size_t length, uint64_t deadlineMs);
 // Exactly `length` bytes, waiting at most until `deadlineMs`.
 IoResult ReceiveExact(SocketHandle s, uint8_t* data, size_t length, uint64_t deadlineMs);
@@ -33,9 +34,6 @@ IoResult ReceiveExact(SocketHandle s, uint8_t* data, size_t length, uint64_t dea
 // True when something is waiting to be read at once (data, or the peer's
 // end of the connection).
 bool Readable(SocketHandle s);
-
-// Bounds a blocked send (a peer that stopped reading).
-void SetSendTimeout(SocketHandle s, uint32_t timeoutMs);
 
 void CloseSocket(SocketHandle s);
 

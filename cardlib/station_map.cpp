@@ -107,17 +107,26 @@ uint16_t LookupStationIn(const char* path, uint16_t card, const uint8_t* mac, St
   StationTarget wildcard;
   char line[512];
   bool found = false;
+  // A line that is neither blank, a comment nor a map line may be the one
+  // meant for this station, mistyped.
+  bool unreadable = false;
   while (!found && std::fgets(line, sizeof line, file) != nullptr) {
     const size_t n = std::strlen(line);
+    const bool blank = EndOfLine(*SkipBlanks(line));
     if (n > 0 && line[n - 1] != '\n' && !std::feof(file)) {
       // Longer than any map line can be: skip it whole.
       int c;
       while ((c = std::fgetc(file)) != EOF && c != '\n') {
       }
+      if (!blank) unreadable = true;
       continue;
     }
     MapLine entry;
-    if (!ParseMapLine(line, &entry) || entry.card != card) continue;
+    if (!ParseMapLine(line, &entry)) {
+      if (!blank) unreadable = true;
+      continue;
+    }
+    if (entry.card != card) continue;
     if (entry.anyStation) {
       if (!haveWildcard) wildcard = entry.target;
       haveWildcard = true;
@@ -128,7 +137,7 @@ uint16_t LookupStationIn(const char* path, uint16_t card, const uint8_t* mac, St
   }
   std::fclose(file);
   if (found) return 0;
-  if (!haveWildcard) return kStatusNoMapping;
+  if (!haveWildcard) return unreadable ? kStatusBadMapLine : kStatusNoMapping;
   *out = wildcard;
   return 0;
 }

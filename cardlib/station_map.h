@@ -34,7 +34,8 @@ struct MapLine {
 bool ParseMapLine(const char* line, MapLine* out);
 
 // Looks the station up in the map file at `path`: 0 and the target, or
-// kStatusNoConfig (file not readable) or kStatusNoMapping.
+// kStatusNoConfig (file not readable), kStatusNoMapping, or
+// kStatusBadMapLine when no line matched and some line could not be read.
 uint16_t LookupStationIn(const char* path, uint16_t card, const uint8_t* mac, StationTarget* out);
 
 // The same in the map the library uses: the file named by H1TCP_CONFIG,

@@ -59,7 +59,12 @@ bool MemoryImage::Open(const std::string& path, const ControllerConfig& config, 
     return false;
   }
   uint8_t* header = static_cast<uint8_t*>(base);
-  if (fresh) {
+  // A simulator killed between sizing a new image and writing its header
+  // leaves the header page zero; nothing was served from it yet, so it is
+  // still a fresh image.
+  bool unwritten = !fresh;
+  for (size_t i = 0; unwritten && i < kHeaderPage; ++i) unwritten = header[i] == 0;
+  if (fresh || unwritten) {
     std::memcpy(header, kMagic, sizeof kMagic);
     for (size_t db = 0; db < kDataBlocks; ++db) {
       kesta::PutLe16(header + kLengthsOffset + 2 * db, config.dbWords[db]);

@@ -19,7 +19,8 @@ class MemoryImage {
   MemoryImage& operator=(const MemoryImage&) = delete;
 
   // Maps `path`, creating it (zeroed) when missing. An existing image must
-  // have been made with the same data block lengths. False with a message.
+  // have been made with the same data block lengths (one whose header was
+  // never written counts as new). False with a message.
   bool Open(const std::string& path, const ControllerConfig& config, std::string* error);
   uint8_t* memory() const { return memory_; }
 

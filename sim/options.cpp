@@ -14,7 +14,7 @@ const char kUsage[] =
     "  --tpdu-size BYTES      largest TPDU agreed to, 128 to 2048 (default 1024)\n"
     "  --calling-tsap TEXT    accept only this calling TSAP (repeatable)\n"
     "  --called-tsap TEXT     accept only this called TSAP (repeatable)\n"
-    "  --error AREA=NUMBER    answer every request on AREA with error NUMBER;\n"
+    "  --error AREA=NUMBER    answer every request on AREA with error NUMBER (1-255);\n"
     "                         AREA is db (every block), dbN, mb, eb or ab\n"
     "  --delay MS             wait MS milliseconds before every answer\n"
     "  --drop-after N         close a connection after its N-th answer\n"
@@ -51,7 +51,8 @@ bool ParseForcedError(const std::string& text, ForcedError* out) {
   if (eq == std::string::npos) return false;
   const std::string area = text.substr(0, eq);
   uint32_t error = 0;
-  if (!Number(text.c_str() + eq + 1, 255, &error)) return false;
+  // Error 0 would be an answer that says "done" and carries no data.
+  if (!Number(text.c_str() + eq + 1, 255, &error) || error == 0) return false;
   out->error = static_cast<uint8_t>(error);
   out->db = -1;
   if (area == "mb") {

@@ -73,8 +73,37 @@ TEST(StationMap, ExactAddressWinsOverWildcardAndMissingGiveStatuses) {
   EXPECT_STREQ(t.host, "wild");
   EXPECT_EQ(LookupStationIn(path.c_str(), 1, mac4, &t), 0);
   EXPECT_STREQ(t.host, "other");
-  EXPECT_EQ(LookupStationIn(path.c_str(), 1, mac, &t), kStatusNoMapping);
+  // No line for it, and the overlong line might have been the one.
+  EXPECT_EQ(LookupStationIn(path.c_str(), 1, mac, &t), kStatusBadMapLine);
   EXPECT_EQ(LookupStationIn((path + ".missing").c_str(), 0, mac, &t), kStatusNoConfig);
+  std::remove(path.c_str());
+}
+
+// A mistyped line is reported as such when no other line serves the
+// station, instead of as a missing line.
+TEST(StationMap, UnreadableLineGivesItsOwnStatusWhenNothingMatched) {
+  const std::string path = ::testing::TempDir() + "h1tcp_map_typo_test.cfg";
+  const uint8_t mac[6] = {0x08, 0x00, 0x06, 0x01, 0x02, 0x03};
+  struct Case {
+    const char* map;
+    uint16_t status;
+  };
+  const Case cases[] = {
+      {"# comment\n\n   \t\n; other comment\n1 080006010203 = h:1\n", kStatusNoMapping},
+      {"0 08000601023 = h:1\n", kStatusBadMapLine},       // 11 hex digits
+      {"0 080006010203 = h:1\n0 080006010203 h:2\n", 0},  // the good line serves
+      {"0 0800o6010203 = h:1\n0 * = wild:2\n", 0},        // as does a wildcard
+      {"1 080006010203 = h:1\n0 080006010203 = h:99999\n", kStatusBadMapLine},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.map);
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(k.map, f);
+    std::fclose(f);
+    StationTarget t;
+    EXPECT_EQ(LookupStationIn(path.c_str(), 0, mac, &t), k.status);
+  }
   std::remove(path.c_str());
 }
 

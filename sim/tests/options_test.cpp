@@ -44,7 +44,7 @@ TEST(Options, RefusesWhatItCannotRead) {
   const std::vector<std::vector<std::string>> bad = {
       {"--listen", "127.0.0.1"},   {"--listen", "h:70000"}, {"--db", "256=1"},
       {"--db", "1=65536"},         {"--db", "1"},           {"--error", "xb=1"},
-      {"--error", "db300=1"},      {"--error", "mb=256"},   {"--tpdu-size", "64"},
+      {"--error", "db300=1"},      {"--error", "mb=256"},   {"--error", "eb=0"},   {"--tpdu-size", "64"},
       {"--drop-after", "0"},       {"--delay", "-1"},       {"--max-dt", "0"},
       {"--image"},                 {"--bogus", "1"},        {"stray"},
   };

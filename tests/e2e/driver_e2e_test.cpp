@@ -238,6 +238,20 @@ TEST_F(DriverE2e, SingleAndBlockWritesOfEveryKind) {
   EXPECT_EQ(plc->DataWord(10, 0x200), 0x1122);
   EXPECT_EQ(plc->DataWord(10, 0x207), static_cast<uint16_t>(0x11223344u * 4));
 
+  // S5 floating point: exponent byte, then sign and mantissa.
+  std::vector<uint8_t> floats(8);
+  PutLe32(floats.data(), FloatBits(1.5f));
+  PutLe32(floats.data() + 4, FloatBits(-3.0f));
+  EXPECT_EQ(host.Write({"010A210Y", 3, 2}, floats, true), 0);
+  EXPECT_EQ(plc->DataWord(10, 0x210), 0x0160);
+  EXPECT_EQ(plc->DataWord(10, 0x211), 0x0000);
+  EXPECT_EQ(plc->DataWord(10, 0x212), 0x02A0);
+  EXPECT_EQ(plc->DataWord(10, 0x213), 0x0000);
+  std::vector<uint8_t> back(8, 0xEE);
+  ASSERT_EQ(host.Read({"010A210Y", 3, 2}, &back, true), 0);
+  EXPECT_EQ(AsFloat(GetLe32(back.data())), 1.5f);
+  EXPECT_EQ(AsFloat(GetLe32(back.data() + 4)), -3.0f);
+
   const std::vector<uint8_t> bytes = {0x01, 0x02, 0x03, 0x04};
   EXPECT_EQ(host.Write({"010A300S", 0, 4}, bytes, true), 0);
   EXPECT_EQ(plc->DataWord(10, 0x300), 0x0201);  // byte 2w is the low-order byte
@@ -251,6 +265,21 @@ TEST_F(DriverE2e, SingleAndBlockWritesOfEveryKind) {
     EXPECT_EQ(plc->Flag(static_cast<uint8_t>(0x40 + i)), 0xF0 + i);
     EXPECT_EQ(plc->Output(static_cast<uint8_t>(i)), 0xF0 + i);
   }
+}
+
+// Texts are written one gate at a time: a block of them is refused before
+// anything goes out, and the connection stays in step.
+TEST_F(DriverE2e, TextBlockWriteIsRefusedWithoutSendingAnything) {
+  Boot(0, {"--verbose"});
+  std::vector<uint8_t> texts(3 * 81, 0);
+  std::memcpy(texts.data(), "ONE", 4);
+  EXPECT_EQ(host.Write({"010A030$04", 7, 3}, texts, true), 1);
+  EXPECT_EQ(plc->DataWord(10, 0x30), 0);
+  std::vector<uint8_t> b(8, 0);
+  ASSERT_EQ(host.Read({"010A031 ", 0}, &b, false), 0);
+  // The fetch is the first request the simulator saw.
+  ASSERT_TRUE(sim.WaitForOutput("fetch DB10 start 49 length 1"));
+  EXPECT_EQ(sim.output().find("write "), std::string::npos) << sim.output();
 }
 
 TEST_F(DriverE2e, BlockReadOf2072WordsAndLongBlockWriteGoOverTheWire) {
@@ -314,8 +343,10 @@ TEST_F(DriverE2e, ReceiveTimeoutComesWithinTheColdStartTimeout) {
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(host.Read({"010A000 ", 0}, &b, false), 2);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+  // 95 % of the timeout, with room above for a loaded machine; far below
+  // the card library's default of 4750 ms.
   EXPECT_GE(ms, 450);
-  EXPECT_LT(ms, 500);
+  EXPECT_LT(ms, 500 + 150);
   EXPECT_TRUE(host.Logged("DoRead() error reading answer"));
 }
 
@@ -359,9 +390,20 @@ TEST_F(DriverE2e, TransactionsTakeWellUnderAMillisecondOnLoopback) {
               reads[kRounds / 2], reads.back(), writes[kRounds / 2], writes.back(), kRounds);
   RecordProperty("read_2072_words_median_ms", std::to_string(reads[kRounds / 2]));
   RecordProperty("write_600_bytes_median_ms", std::to_string(writes[kRounds / 2]));
-  // A stall of 40 ms would show in the median of every round.
-  EXPECT_LT(reads[kRounds / 2], 20.0);
-  EXPECT_LT(writes[kRounds / 2], 20.0);
+  // A delayed acknowledgement meeting a small second segment stalls most
+  // rounds by 40 ms: it lifts the median far above 2 ms and puts many
+  // rounds above 30 ms. A loaded machine (tests in parallel, sanitizers)
+  // slows single rounds, not the median, so a few slow rounds may pass.
+  constexpr double kMedianLimitMs = 2.0;
+  constexpr double kStallMs = 30.0;
+  constexpr long kStalledRoundsAllowed = 3;
+  auto stalled = [](const std::vector<double>& v) {
+    return std::count_if(v.begin(), v.end(), [](double ms) { return ms > kStallMs; });
+  };
+  EXPECT_LT(reads[kRounds / 2], kMedianLimitMs);
+  EXPECT_LT(writes[kRounds / 2], kMedianLimitMs);
+  EXPECT_LE(stalled(reads), kStalledRoundsAllowed);
+  EXPECT_LE(stalled(writes), kStalledRoundsAllowed);
 }
 
 }  // namespace
