@@ -151,8 +151,9 @@ TEST(KestaInterrupted, ReadJsonPrintsWhatWasGatheredSoFar) {
             "0 080006010207 = 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n");
   std::vector<std::string> args = {"--timeout", "100", "read", "--json"};
   for (int i = 0; i < 20; ++i) args.push_back("07010" + std::to_string(10 + i));
-  Background read;
-  ASSERT_TRUE(read.Start(Kesta(dir, args), dir.File("read.out"), dir.File("read.err")));
+  ChildProcess read;
+  ASSERT_TRUE(read.Start(Kesta(dir, args), Stream::File(dir.File("read.out")),
+                         Stream::File(dir.File("read.err"))));
   for (int waited = 0; waited < 5000 && read.Err().find("kesta: read '0701010'") == std::string::npos;
        waited += 10) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -174,7 +175,8 @@ TEST(KestaInterrupted, ReadJsonPrintsWhatWasGatheredSoFar) {
 class KestaWithSimulator : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(sim_.Start(dir_.path(), {"--db", "9=0"}));
+    ASSERT_TRUE(sim_.Start({"--image", dir_.File("image.bin"), "--db", "9=0"},
+                           Stream::File(dir_.File("sim.out")), Stream::File(dir_.File("sim.err"))));
     WriteFile(dir_.File("KESTA01.INT"), "CARD = 0\n05 = 080006010203 , TAMBOR\n06 = 080006010206\n");
     // Station 06 leads to a port where nobody listens: the simulator's
     // port once it is gone is not known, so take a port of our own range.
@@ -185,7 +187,7 @@ class KestaWithSimulator : public ::testing::Test {
   RunResult Run(std::vector<std::string> args) { return RunProgram(Kesta(dir_, std::move(args))); }
 
   TempDir dir_;
-  Simulator sim_;
+  SimProcess sim_;
 };
 
 TEST_F(KestaWithSimulator, WritesAndReadsBackOneGateOfEachKind) {
@@ -346,10 +348,10 @@ TEST_F(KestaWithSimulator, WatchPrintsPlainTablesAndCsvLines) {
 
 TEST_F(KestaWithSimulator, WatchStopsCleanlyOnCtrlCAndEndsTheVpi) {
   WriteFile(dir_.File("list.gates"), "0501000\n");
-  Background watch;
+  ChildProcess watch;
   // With the default log level, which hides the driver's own EndVpi line.
   ASSERT_TRUE(watch.Start(Kesta(dir_, {"watch", "--gates", dir_.File("list.gates"), "--interval", "50"}),
-                          dir_.File("watch.out"), dir_.File("watch.err")));
+                          Stream::File(dir_.File("watch.out")), Stream::File(dir_.File("watch.err"))));
   ASSERT_TRUE(watch.WaitForOutput("cycle 2 at", 5000)) << watch.Out() << watch.Err();
   watch.Signal(SIGINT);
   EXPECT_EQ(watch.Wait(5000), 0) << watch.Err();
