@@ -57,6 +57,11 @@ inline constexpr int16_t kNoConnection = -1;
 
 enum class Direction { Read, Write };
 
+// A station number from the host that has an entry in the table.
+inline bool IsStationNumber(int32_t station) {
+  return station >= 0 && static_cast<uint32_t>(station) < kStationCount;
+}
+
 inline uint8_t* StationEntryOf(uint8_t* work, uint32_t station) {
   return work + kWaStations + static_cast<size_t>(station) * kStationEntrySize;
 }

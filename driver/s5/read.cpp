@@ -33,10 +33,6 @@ constexpr size_t kStatusValueOffset = 2;
 // The answer data that fits behind the answer header in the data buffer.
 constexpr uint64_t kMaxAnswerData = kDataBufferSize - kS5HeaderSize;  // 4144
 
-bool ValidStation(int32_t station) {
-  return station >= 0 && static_cast<uint32_t>(station) < kStationCount;
-}
-
 bool MorePiecesFollow(const H1Outcome& out) {
   return out.rc == 0 && out.status == kH1StatusMoreData;
 }
@@ -103,7 +99,7 @@ int32_t DoRead(VpiCallBlock* call, ReadScope scope) {
 
   // Station status: the station's flag byte, no communication at all.
   if (io->kind == kKindStatus) {
-    if (!ValidStation(io->s5Address)) {
+    if (!IsStationNumber(io->s5Address)) {
       Log(kLevelInfo, kMsgBadStation, GateText(io), static_cast<int>(io->s5Address));
       return kResultRefused;
     }
@@ -112,7 +108,7 @@ int32_t DoRead(VpiCallBlock* call, ReadScope scope) {
     return kResultOk;
   }
   if (!IsActive(work)) return kResultRefused;
-  if (!ValidStation(io->station)) {
+  if (!IsStationNumber(io->station)) {
     Log(kLevelInfo, kMsgBadStation, GateText(io), static_cast<int>(io->station));
     return kResultRefused;
   }

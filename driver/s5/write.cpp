@@ -54,7 +54,7 @@ int32_t DoWrite(VpiCallBlock* call, uint32_t function) {
 
   if (!IsActive(work)) return kResultRefused;
   if (io->kind == kKindStatus) return kResultRefused;
-  if (io->station < 0 || static_cast<uint32_t>(io->station) >= kStationCount) {
+  if (!IsStationNumber(io->station)) {
     Log(kLevelInfo, kMsgBadStation, GateText(io), static_cast<int>(io->station));
     return kResultRefused;
   }
