@@ -1,9 +1,8 @@
 #include "socket_shim.h"
 
+#include "loopback.h"
+
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
@@ -17,16 +16,10 @@ namespace {
 class SilentPeer : public ::testing::Test {
  protected:
   void SetUp() override {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    uint16_t port = 0;
+    listener_ = posix_test::ListenOnLoopback(&port, 4);
     ASSERT_GE(listener_, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    ASSERT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(listener_, 4), 0);
-    ASSERT_EQ(getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length), 0);
-    port_ = std::to_string(ntohs(a.sin_port));
+    port_ = std::to_string(port);
     ASSERT_EQ(ConnectTcp("127.0.0.1", port_.c_str(), NowMs() + 2000, &s_), 0);
   }
   void TearDown() override {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "loopback.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -252,27 +254,13 @@ TEST_F(CardLibrary, DefaultsBlockIsKeptAndTooSmallABlockRefused) {
   EXPECT_EQ(std::memcmp(block, back, sizeof block), 0);
 }
 
-// A listening socket on 127.0.0.1 and a port the system chooses.
-int ListenOnLoopback(uint16_t* port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  listen(fd, 1);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  *port = ntohs(a.sin_port);
-  return fd;
-}
-
 // A peer speaking broken ISO-on-TCP: it answers the connection request with
 // `confirm`, then the first TPKT it gets with `reply`, then closes.
 class ScriptedPeer {
  public:
   ScriptedPeer(std::vector<uint8_t> confirm, std::vector<uint8_t> reply)
       : confirm_(std::move(confirm)), reply_(std::move(reply)) {
-    listener_ = ListenOnLoopback(&port_);
+    listener_ = posix_test::ListenOnLoopback(&port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~ScriptedPeer() {
@@ -343,7 +331,7 @@ TEST_F(CardLibrary, MalformedConfirmsFailTheConnectNeverTheProcess) {
 class EchoingPeer {
  public:
   explicit EchoingPeer(std::vector<uint8_t> reply) : reply_(std::move(reply)) {
-    listener_ = ListenOnLoopback(&port_);
+    listener_ = posix_test::ListenOnLoopback(&port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~EchoingPeer() {

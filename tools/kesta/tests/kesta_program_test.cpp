@@ -1,9 +1,7 @@
 // kesta as a program: its exit codes, and each subcommand against the
 // driver, the ISO-on-TCP card library and the simulator.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "loopback.h"
 #include "process.h"
 
 namespace kestatool::test {
@@ -136,19 +135,13 @@ TEST(KestaParse, ShowsHowAddressesDecodeOrTheDriversMessage) {
 // valid JSON. Station 07 leads to a port that takes the connection but never
 // answers, so each request waits for its timeout.
 TEST(KestaInterrupted, ReadJsonPrintsWhatWasGatheredSoFar) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  uint16_t silentPort = 0;
+  const int listener = posix_test::ListenOnLoopback(&silentPort, 64);
   ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 64), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
   TempDir dir;
   WriteFile(dir.File("KESTA01.INT"), "CARD = 0\n07 = 080006010207\n");
   WriteFile(dir.File("H1TCP.CFG"),
-            "0 080006010207 = 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n");
+            "0 080006010207 = 127.0.0.1:" + std::to_string(silentPort) + "\n");
   std::vector<std::string> args = {"--timeout", "100", "read", "--json"};
   for (int i = 0; i < 20; ++i) args.push_back("07010" + std::to_string(10 + i));
   ChildProcess read;
